@@ -1,0 +1,33 @@
+#pragma once
+
+// The names of everything kelvo creates in the user's library: video base names, playlist
+// folders, the archive folder. Pure functions, safe on any thread.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvo::Naming {
+
+// The folder inside a playlist's folder that receives videos that left the playlist.
+inline constexpr std::string_view archiveFolder = "_archive";
+
+// A sanitized name component is never longer than this many user-perceived characters,
+// nor than this many UTF-8 bytes (most file systems allow 255 bytes per name).
+inline constexpr std::size_t maxCharacters = 150;
+inline constexpr std::size_t maxBytes = 200;
+
+// The folder name of a mirrored playlist: its title, sanitized, fallback "playlist".
+std::string playlistFolder(std::string_view title);
+
+// "2024-01-31 - Title [videoID]": the base name shared by a video file and its sidecar.
+std::string fileBase(const std::optional<std::string>& uploadDate, std::string_view title,
+                     std::string_view videoID);
+
+// A safe file-name component made from `text`, or `fallback` when nothing usable remains.
+std::string sanitize(std::string_view text, std::string_view fallback);
+
+// "YYYY-MM-DD" from yt-dlp's eight-digit upload date, or "undated".
+std::string datePrefix(const std::optional<std::string>& uploadDate);
+
+}  // namespace kelvo::Naming
