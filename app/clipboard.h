@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace kelvo {
+
+class Clipboard {
+  public:
+    virtual ~Clipboard() = default;
+    // The clipboard's plain text when present and not empty; else the first URL it holds, as a
+    // string; else "".
+    virtual QString text() const = 0;
+};
+
+}  // namespace kelvo

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <cstdint>
+
+#include "app/global_hot_key.h"
+
+namespace kelvo {
+
+// Ctrl+Alt+Y on X11: a passive grab on the root window (also with NumLock and CapsLock), checked
+// for BadAccess, and a native event filter that matches the key with the state masked to
+// Shift|Control|Alt|Super. Needs a QGuiApplication on the xcb platform; elsewhere (Wayland, a
+// headless platform) registration reports no shortcut.
+class X11HotKey : public GlobalHotKey, public QAbstractNativeEventFilter {
+  public:
+    X11HotKey();
+    ~X11HotKey() override;
+
+    bool registerShortcut(Handler onPressed, StateHandler onStateChanged = {}) override;
+    bool isActive() const override { return active_; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+  private:
+    void ungrab();
+
+    Handler onPressed_;
+    bool active_ = false;
+    bool filterInstalled_ = false;
+    std::uint8_t keycode_ = 0;
+    std::uint32_t root_ = 0;
+};
+
+}  // namespace kelvo
