@@ -8,7 +8,16 @@ namespace kelvo::Naming {
 
 namespace {
 
-bool isBlankOrDot(const std::string& character) { return character == " " || character == "."; }
+// A slash or backslash stays one inside a larger user-perceived character ("/" + U+0301, or a
+// prepended U+0600 + "/"): a name must never hold a path separator.
+bool holdsSlash(const std::string& character) {
+    return character.find_first_of("/\\") != std::string::npos;
+}
+
+// Likewise a dot with marks on it still makes a leading-dot (hidden) name.
+bool isDot(const std::string& character) {
+    return !character.empty() && character.front() == '.';
+}
 
 // Video ids from YouTube hold only letters, digits, "_" and "-". A link of another site can
 // carry anything, so every other byte becomes "_": the id can then never climb out of the
@@ -26,7 +35,9 @@ std::string safeVideoID(std::string_view videoID) {
 
 }  // namespace
 
-std::string playlistFolder(std::string_view title) { return sanitize(title, "playlist"); }
+std::string playlistFolder(std::string_view title) {
+    return sanitize(title, "playlist");
+}
 
 std::string fileBase(const std::optional<std::string>& uploadDate, std::string_view title,
                      std::string_view videoID) {
@@ -39,7 +50,7 @@ std::string sanitize(std::string_view text, std::string_view fallback) {
     std::vector<std::string> characters;
     bool pendingBlank = false;
     for (std::string& character : text::graphemes(text)) {
-        if (character == "/" || character == "\\") {
+        if (holdsSlash(character)) {
             character = "-";
         } else if (character == ":") {
             character = " -";
@@ -67,11 +78,7 @@ std::string sanitize(std::string_view text, std::string_view fallback) {
 
     // 3. No leading dots.
     std::size_t first = 0;
-    while (first < characters.size() && characters[first] == ".") {
-        ++first;
-    }
-    // A blank can follow the dots (".. a"); blanks never start a name.
-    while (first < characters.size() && characters[first] == " ") {
+    while (first < characters.size() && isDot(characters[first])) {
         ++first;
     }
 
@@ -87,14 +94,21 @@ std::string sanitize(std::string_view text, std::string_view fallback) {
     }
 
     // 5. No trailing dots or blanks.
-    while (!kept.empty() && isBlankOrDot(kept.back())) {
+    while (!kept.empty() && (kept.back() == " " || kept.back() == ".")) {
         kept.pop_back();
+    }
+
+    // 6. No leading blank (one can follow the dots of step 3). A dot behind that blank would
+    // make the name hidden (". .a"), so dots and blanks go until neither starts the name.
+    std::size_t begin = 0;
+    while (begin < kept.size() && (kept[begin] == " " || isDot(kept[begin]))) {
+        ++begin;
     }
 
     std::string out;
     out.reserve(bytes);
-    for (const std::string& character : kept) {
-        out += character;
+    for (std::size_t i = begin; i < kept.size(); ++i) {
+        out += kept[i];
     }
     return out.empty() ? std::string(fallback) : out;
 }
