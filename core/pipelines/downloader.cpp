@@ -1,0 +1,99 @@
+#include "core/pipelines/downloader.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "core/engine/engine_error.h"
+#include "core/library/naming.h"
+#include "core/library/nfo_writer.h"
+
+namespace kelvo {
+
+namespace {
+
+// Without a digest the sidecar carries at most this many of the service's own tags.
+constexpr std::size_t maxSidecarTags = 8;
+
+// Records a failed download; the record is best effort, the download's error is what counts.
+void recordFailure(Catalog& catalog, const std::string& videoID, VideoStatus status,
+                   const std::string& error) noexcept {
+    try {
+        catalog.setStatus(videoID, status, error);
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+Downloader::Downloader(Catalog& catalog, DownloadEngine& engine, Summarizer* summarizer,
+                       LogCallback log)
+    : catalog_(catalog), engine_(engine), summarizer_(summarizer), log_(std::move(log)) {}
+
+GetResult Downloader::get(std::string_view link, const std::filesystem::path& folder) {
+    const auto say = [this](const std::string& line) {
+        if (log_) {
+            log_(line);
+        }
+    };
+
+    say("Reading video info…");
+    const VideoMetadata meta = engine_.metadata(link);
+
+    VideoRecord record = meta.record();
+    record.status = VideoStatus::downloading;
+    catalog_.upsertVideo(record);
+    catalog_.setTags(meta.id, meta.tags, "youtube");
+
+    const std::string base = Naming::fileBase(meta.uploadDate, meta.title, meta.id);
+    say("Downloading \"" + meta.title + "\" (best up to 1080p)…");
+
+    std::filesystem::path file;
+    try {
+        file = engine_.download(link, folder, base);
+    } catch (const EngineError& error) {
+        recordFailure(catalog_, meta.id,
+                      error.kind() == EngineError::Kind::needsSignIn ? VideoStatus::needsSignIn
+                                                                     : VideoStatus::failed,
+                      error.description());
+        throw;
+    } catch (const std::exception& error) {
+        recordFailure(catalog_, meta.id, VideoStatus::failed, error.what());
+        throw;
+    }
+
+    std::optional<VideoDigest> digest;
+    if (summarizer_ != nullptr) {
+        say("Summarizing on this computer…");
+        try {
+            digest = summarizer_->digest(meta);
+            if (!digest) {
+                say("Summary skipped: on-device model not available.");
+            }
+        } catch (const std::exception& error) {
+            say(std::string("Summary skipped: ") + error.what());
+        }
+    }
+
+    GetResult result;
+    result.videoID = meta.id;
+    result.file = file;
+    result.nfo = folder / (base + ".nfo");
+    if (digest) {
+        // Outside the summarizer's try: a catalog failure here ends the run like any other.
+        catalog_.saveSummary(meta.id, digest->summary, summarizer_->modelVersion());
+        catalog_.setTags(meta.id, digest->tags, "kelvo");
+        result.summary = digest->summary;
+        result.tags = digest->tags;
+    } else {
+        const std::size_t count = std::min(meta.tags.size(), maxSidecarTags);
+        result.tags.assign(meta.tags.begin(), meta.tags.begin() + static_cast<long>(count));
+    }
+
+    NFOWriter::write(meta, result.summary, result.tags, result.nfo);
+    catalog_.setStatus(meta.id, VideoStatus::done);
+    catalog_.setFilePath(meta.id, file.string());
+    return result;
+}
+
+}  // namespace kelvo
