@@ -1,0 +1,78 @@
+#pragma once
+
+// kelvoApp: the tray application. Owns the one AppModel, the QML engine, the tray icon with its
+// menu and busy animation, the popover window and the Library, Activity and Settings windows,
+// which it opens by their identifiers "library", "activity" and "settings".
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QMenu;
+class QAction;
+class QQmlApplicationEngine;
+class QQuickWindow;
+class QSystemTrayIcon;
+
+namespace kelvo {
+
+class AppModel;
+class MenuBarLabel;
+
+class KelvoApp : public QObject {
+    Q_OBJECT
+
+  public:
+    // The windows kelvo opens, by identifier: title and default size (0 x 0: no default).
+    struct WindowScene {
+        const char* identifier;
+        const char* title;
+        int width;
+        int height;
+        const char* qmlFile;
+    };
+    static const WindowScene* scene(const QString& identifier);
+
+    // Takes ownership of the model. Loads nothing yet; call start().
+    explicit KelvoApp(std::unique_ptr<AppModel> model, QObject* parent = nullptr);
+    ~KelvoApp() override;
+
+    // Builds the popover, the tray icon (when a tray exists) and its menu, and follows the
+    // model's busy flag and appearance.
+    void start();
+
+    AppModel* model() const { return model_.get(); }
+    bool trayAvailable() const;
+
+  public slots:
+    // Shows the popover at the pointer, or hides it when it is on show.
+    void togglePopover();
+    // Shows the popover: at the pointer under a tray, as a small normal window without one (or
+    // where windows cannot be placed).
+    void showPopover();
+    // Brings kelvo to the front with the window "library", "activity" or "settings".
+    void openWindow(const QString& identifier);
+    void quit();
+
+  private:
+    void buildTray();
+    void updateTray();
+    void updateMenu();
+    void applyAppearance();
+    QQuickWindow* createWindow(const QString& file);
+
+    std::unique_ptr<AppModel> model_;
+    std::unique_ptr<QQmlApplicationEngine> engine_;
+    std::unique_ptr<MenuBarLabel> label_;
+    std::unique_ptr<QMenu> menu_;
+    QSystemTrayIcon* tray_ = nullptr;
+    QAction* syncAction_ = nullptr;
+    QPointer<QQuickWindow> popover_;
+    QPointer<QQuickWindow> library_;
+    QPointer<QQuickWindow> activity_;
+    QPointer<QQuickWindow> settings_;
+    QObject* theme_ = nullptr;
+};
+
+}  // namespace kelvo
