@@ -299,6 +299,7 @@ class AppModel : public QObject {
     void setProgress(int index, int total, qint64 bytes);
     void pollProgress();
     void runAux(std::function<void(std::stop_token)> work);
+    void reapAux(std::thread::id id);
     void startUp();
 
     Options options_;
