@@ -32,6 +32,10 @@ class ToolLocator {
     ToolLocator(const Environment& environment,
                 const std::optional<std::filesystem::path>& executable);
 
+    // Exactly these folders, in this order (tests, diagnostics).
+    explicit ToolLocator(std::vector<std::filesystem::path> searchDirs)
+        : searchDirs_(std::move(searchDirs)) {}
+
     // This process's environment and executable (/proc/self/exe).
     static ToolLocator forCurrentProcess();
     // The running executable, symlinks resolved; nothing when it cannot be told.

@@ -107,11 +107,5 @@ TEST(SummaryPrompt, BoundsTagsChaptersAndDescription) {
     EXPECT_NE(prompt.back(), '\n');
 }
 
-TEST(SummaryPrompt, InstructionsAreOneLine) {
-    EXPECT_EQ(SummaryPrompt::instructions.find('\n'), std::string_view::npos);
-    EXPECT_TRUE(SummaryPrompt::instructions.starts_with("You write entries for a personal video"));
-    EXPECT_TRUE(SummaryPrompt::instructions.ends_with("social-media plugs in the description."));
-}
-
 }  // namespace
 }  // namespace kelvo
