@@ -9,7 +9,6 @@ namespace kelvo::test {
 namespace {
 
 using Access = CatalogTestAccess;
-using P = Catalog::Parameter;
 
 std::optional<std::string> folderOf(Catalog& catalog, std::int64_t id) {
     for (const auto& playlist : catalog.playlists()) {
@@ -119,14 +118,6 @@ TEST_F(CatalogTest, MembershipLeavesAndComesBackKeepingItsFirstSighting) {
                                             std::nullopt}));
     EXPECT_EQ(firstSeen(), seen);
     EXPECT_EQ(catalog->activeItemCount("v"), 1);
-}
-
-TEST_F(CatalogTest, DeletingAPlaylistRowTakesItsItemsAlong) {
-    const auto id = catalog->addPlaylist("PL1", "Mix", "/lib", 30);
-    addVideo("v", "T");
-    catalog->upsertItem(id, "v", std::nullopt, std::nullopt);
-    Access::run(*catalog, "DELETE FROM playlists WHERE id = ?1;", {P(id)});
-    EXPECT_FALSE(catalog->inAnyPlaylist("v"));
 }
 
 TEST_F(CatalogTest, CountsBindTheVideoIdWhateverItHolds) {
