@@ -136,6 +136,14 @@ constexpr const char* versionTwoScript =
 constexpr const char* versionThreeScript =
     "BEGIN; ALTER TABLE videos ADD COLUMN file_path TEXT; PRAGMA user_version = 3; COMMIT;";
 
+// Lookups by video alone (file paths, playlist titles, copies, counts) and the newest-first
+// listing would otherwise scan whole tables: the primary key of playlist_items starts with the
+// playlist. Indexes change no stored data and no schema version; a kelvo without them reads the
+// file the same way.
+constexpr const char* lookupIndexesScript =
+    "CREATE INDEX IF NOT EXISTS playlist_items_video ON playlist_items (video_id);\n"
+    "CREATE INDEX IF NOT EXISTS videos_recent ON videos (COALESCE(downloaded_at, 0));";
+
 constexpr int busyTimeoutMilliseconds = 5000;
 
 const std::string interruptedError = "interrupted before it finished";
@@ -266,8 +274,8 @@ void Catalog::migrate() {
             version = statement.int32(0);
         }
     }
-    if (version >= 3) {
-        return;
+    if (version > 3) {
+        return;  // a newer kelvo's database is used as it is
     }
     if (version <= 0) {
         exec(versionOneScript);
@@ -275,7 +283,10 @@ void Catalog::migrate() {
     if (version <= 1) {
         exec(versionTwoScript);
     }
-    exec(versionThreeScript);
+    if (version <= 2) {
+        exec(versionThreeScript);
+    }
+    exec(lookupIndexesScript);
 }
 
 [[noreturn]] void Catalog::fail() const {

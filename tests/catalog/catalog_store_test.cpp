@@ -96,6 +96,11 @@ INSERT INTO videos (video_id, title, status) VALUES ('old00000001', 'Kept title'
 PRAGMA user_version = 1;
 )";
 
+// The per-video lookups and the newest-first listing stay fast only with these two indexes.
+constexpr const char* lookupIndexCount =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+    "name IN ('playlist_items_video', 'videos_recent');";
+
 TEST(CatalogOpen, NewFileGetsTheWholeSchemaAndReopensWithoutRunningScripts) {
     Sandbox sandbox;
     const auto path = sandbox / "catalog.sqlite";
@@ -114,6 +119,7 @@ TEST(CatalogOpen, NewFileGetsTheWholeSchemaAndReopensWithoutRunningScripts) {
     }
     EXPECT_TRUE(raw.columns("playlists").contains("folder_name"));
     EXPECT_TRUE(raw.columns("videos").contains("file_path"));
+    EXPECT_EQ(raw.integer(lookupIndexCount), 2);
 }
 
 TEST(CatalogOpen, MigratesOlderVersionsAndKeepsTheirRows) {
@@ -140,6 +146,7 @@ TEST(CatalogOpen, MigratesOlderVersionsAndKeepsTheirRows) {
         EXPECT_EQ(raw.integer("PRAGMA user_version;"), 3);
         EXPECT_TRUE(raw.columns("playlists").contains("folder_name"));
         EXPECT_TRUE(raw.columns("videos").contains("file_path"));
+        EXPECT_EQ(raw.integer(lookupIndexCount), 2);
         const auto video = catalog.video("old00000001");
         ASSERT_TRUE(video);
         EXPECT_EQ(video->title, "Kept title");
