@@ -139,7 +139,12 @@ fs::path temporaryBeside(const fs::path& target) {
     uuid_generate(id);
     char text[37];
     uuid_unparse_lower(id, text);
-    return target.parent_path() / ("." + target.filename().string() + "." + text + ".tmp");
+    std::string name = ".";
+    name += target.filename().string();
+    name += '.';
+    name += text;
+    name += ".tmp";
+    return target.parent_path() / name;
 }
 
 void writeAll(int fd, std::string_view data, const fs::path& path) {
