@@ -241,8 +241,8 @@ void AppModel::startUp() {
         if (services_.wake) {
             QPointer<AppModel> self(this);
             services_.wake->start([self] {
-                if (self) {
-                    self->syncDue();
+                if (AppModel* model = self.data()) {
+                    model->syncDue();
                 }
             });
         }
@@ -254,14 +254,15 @@ void AppModel::startUp() {
         QPointer<AppModel> self(this);
         shortcutActive_ = services_.hotKey->registerShortcut(
             [self] {
-                if (self) {
-                    self->downloadFromClipboard();
+                if (AppModel* model = self.data()) {
+                    model->downloadFromClipboard();
                 }
             },
             [self](bool active) {
-                if (self && self->shortcutActive_ != active) {
-                    self->shortcutActive_ = active;
-                    emit self->clipboardShortcutActiveChanged();
+                AppModel* model = self.data();
+                if (model != nullptr && model->shortcutActive_ != active) {
+                    model->shortcutActive_ = active;
+                    emit model->clipboardShortcutActiveChanged();
                 }
             });
     }
@@ -988,8 +989,8 @@ void AppModel::setPlaylist(const QString& link, const QString& targetPath, int i
     QPointer<AppModel> self(this);
     setPlaylist(
         link, targetPath, intervalMin, [self](std::optional<PlaylistRecord> record, QString error) {
-            if (self) {
-                emit self->setPlaylistFinished(
+            if (AppModel* model = self.data()) {
+                emit model->setPlaylistFinished(
                     record.has_value(), record ? playlistMap(*record) : QVariantMap(), error);
             }
         });
@@ -1004,19 +1005,20 @@ void AppModel::savePlaylist(const QString& link, int intervalMin) {
     QPointer<AppModel> self(this);
     setPlaylist(link, playlistRoot(), intervalMin,
                 [self](std::optional<PlaylistRecord> record, QString error) {
-                    if (!self) {
+                    AppModel* model = self.data();
+                    if (model == nullptr) {
                         return;
                     }
-                    self->savingPlaylist_ = false;
-                    emit self->savingPlaylistChanged();
+                    model->savingPlaylist_ = false;
+                    emit model->savingPlaylistChanged();
                     if (record) {
-                        emit self->playlistSaved(
+                        emit model->playlistSaved(
                             true, QStringLiteral("✓ ") + qs(record->title) + QStringLiteral(" → ") +
                                       qs(record->folder().string()) +
                                       QStringLiteral(" · syncing now (see the menu bar)"));
-                        self->syncNow();
+                        model->syncNow();
                     } else {
-                        emit self->playlistSaved(
+                        emit model->playlistSaved(
                             false,
                             error + QStringLiteral(" — is the playlist public or unlisted?"));
                     }

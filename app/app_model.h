@@ -32,11 +32,11 @@
 #include "app/settings_store.h"
 #include "core/catalog/records.h"
 #include "core/engine/tool_locator.h"
+#include "core/summaries/summarizer.h"
 
 namespace kelvo {
 
 class Catalog;
-class Summarizer;
 struct JobProgress;
 
 class AppModel : public QObject {
