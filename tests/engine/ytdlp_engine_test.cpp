@@ -379,16 +379,6 @@ TEST_F(YTDLPEngineFake, AFolderThatCannotBeMadeIsAFileSystemError) {
     EXPECT_TRUE(service.calls().empty());
 }
 
-TEST_F(YTDLPEngineFake, DownloadFailuresAreClassified) {
-    service.addVideo(
-        {.id = videoID, .behaviour = FakeBehaviour::signIn, .phase = FakePhase::download});
-    YTDLPEngine e = engine();
-    EXPECT_EQ(e.metadata(link).id, videoID);  // only the download is gated
-    EXPECT_EQ(engineErrorOf([&] { e.download(link, box / "out", "Base"); }).kind(),
-              EngineError::Kind::needsSignIn);
-    EXPECT_EQ(service.calls().size(), 2U);
-}
-
 // Stopping.
 
 TEST(YTDLPEngineStop, TerminatesTheChildAndItsGroup) {
