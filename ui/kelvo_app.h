@@ -4,6 +4,7 @@
 // menu and busy animation, the popover window and the Library, Activity and Settings windows,
 // which it opens by their identifiers "library", "activity" and "settings".
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -54,6 +55,8 @@ class KelvoApp : public QObject {
     // Brings kelvo to the front with the window "library", "activity" or "settings".
     void openWindow(const QString& identifier);
     void quit();
+    // Shows a message from the tray icon (the notifications' fallback); nothing without a tray.
+    void showMessage(const QString& title, const QString& body);
 
   private:
     void buildTray();
@@ -73,6 +76,8 @@ class KelvoApp : public QObject {
     QPointer<QQuickWindow> activity_;
     QPointer<QQuickWindow> settings_;
     QObject* theme_ = nullptr;
+    // When the popover last went away (a tray click right after must not reopen it).
+    QElapsedTimer hiddenAt_;
 };
 
 }  // namespace kelvo

@@ -1,0 +1,55 @@
+// kelvo: the tray application. One instance per user: a second start asks the running one to
+// show its popover and exits.
+
+#include <QApplication>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <cstdio>
+#include <memory>
+
+#include "app/app_model.h"
+#include "app/linux/font_registration.h"
+#include "app/linux/linux_desktop_services.h"
+#include "app/single_instance.h"
+#include "ui/kelvo_app.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kelvo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("kelvo"));
+    QApplication::setDesktopFileName(QStringLiteral("kelvo"));
+    // kelvo lives in the tray: closing its windows does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    kelvo::SingleInstance instance;
+    switch (instance.claim()) {
+        case kelvo::SingleInstance::Role::primary:
+            break;
+        case kelvo::SingleInstance::Role::handedOver:
+            return 0;
+        case kelvo::SingleInstance::Role::noAnswer:
+            std::fputs("kelvo is already running but does not answer.\n", stderr);
+            return 1;
+    }
+
+    kelvo::registerFonts();
+
+    // Notifications fall back to the tray icon's own message when no notification server
+    // answers; the tray icon exists only once the app is built, hence the indirection.
+    auto kelvoApp = std::make_shared<QPointer<kelvo::KelvoApp>>();
+    auto services =
+        kelvo::makeLinuxDesktopServices([kelvoApp](const QString& title, const QString& body) {
+            if (!kelvoApp->isNull()) {
+                (*kelvoApp)->showMessage(title, body);
+            }
+        });
+    kelvo::KelvoApp app(std::make_unique<kelvo::AppModel>(std::move(services)));
+    *kelvoApp = &app;
+    app.start();
+
+    QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app,
+                     &kelvo::KelvoApp::showPopover);
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &app,
+                     [&app] { app.model()->shutdown(); });
+    return QApplication::exec();
+}

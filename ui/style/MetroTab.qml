@@ -1,0 +1,41 @@
+import QtQuick
+import QtQuick.Templates as T
+
+// A tab-like button: the label in the monospaced font, upper-cased; the active one in the text
+// colour with an accent underline, the others muted (secondary under the pointer).
+T.Button {
+    id: tab
+
+    property bool active: false
+
+    leftPadding: 10
+    rightPadding: 10
+    topPadding: 8
+    bottomPadding: 8
+    implicitWidth: contentItem.implicitWidth + leftPadding + rightPadding
+    implicitHeight: contentItem.implicitHeight + topPadding + bottomPadding
+    hoverEnabled: true
+    focusPolicy: Qt.StrongFocus
+    opacity: enabled ? 1.0 : 0.4
+
+    contentItem: MetroText {
+        text: tab.text
+        mono: true
+        weight: tab.active ? Font.Medium : Font.Normal
+        size: Theme.sizeSmall
+        color: tab.active ? Theme.text : (tab.hovered ? Theme.secondary : Theme.muted)
+        font.capitalization: Font.AllUppercase
+        font.letterSpacing: Theme.letterSpacing
+        horizontalAlignment: Text.AlignHCenter
+    }
+
+    background: Item {
+        Rectangle {
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            height: 2
+            color: tab.active ? Theme.accent : (tab.visualFocus ? Theme.line : "transparent")
+        }
+    }
+}
