@@ -167,13 +167,10 @@ class Fixture {
         fs::create_directories(root_);
         std::cerr << "Building a catalog of " << videoCount << " videos in " << root_ << " ...\n";
         build();
-        addProposedIndexes();
         catalog = std::make_unique<Catalog>(root_ / "catalog.sqlite");
-        indexed = std::make_unique<Catalog>(root_ / "catalog-indexed.sqlite");
     }
     ~Fixture() {
         catalog.reset();
-        indexed.reset();
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
@@ -183,8 +180,6 @@ class Fixture {
     const fs::path& root() const { return root_; }
 
     std::unique_ptr<Catalog> catalog;
-    // The same data with the two indexes README.md proposes.
-    std::unique_ptr<Catalog> indexed;
     std::int64_t bigPlaylist = 0;
 
   private:
@@ -359,15 +354,6 @@ class Fixture {
         }
     }
 
-    void addProposedIndexes() {
-        fs::copy_file(root_ / "catalog.sqlite", root_ / "catalog-indexed.sqlite");
-        RawDatabase db(root_ / "catalog-indexed.sqlite");
-        db.exec(
-            "CREATE INDEX IF NOT EXISTS playlist_items_video ON playlist_items (video_id);"
-            "CREATE INDEX IF NOT EXISTS videos_recent ON videos (COALESCE(downloaded_at, 0));"
-            "ANALYZE;");
-    }
-
     fs::path root_;
 };
 
@@ -393,13 +379,6 @@ void BM_SearchListing200(benchmark::State& state) {
 void BM_RecentEntries8(benchmark::State& state) {
     listing(state, *fixture().catalog, std::nullopt, 8);
 }
-void BM_SearchListing200_ProposedIndexes(benchmark::State& state) {
-    listing(state, *fixture().indexed, searchText, 200);
-}
-void BM_RecentEntries8_ProposedIndexes(benchmark::State& state) {
-    listing(state, *fixture().indexed, std::nullopt, 8);
-}
-
 void BM_SyncLookups5000(benchmark::State& state) {
     Fixture& f = fixture();
     std::size_t items = 0;
@@ -441,8 +420,6 @@ BENCHMARK(BM_SearchListing200)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RecentEntries8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SyncLookups5000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FtsFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SearchListing200_ProposedIndexes)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RecentEntries8_ProposedIndexes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
