@@ -78,12 +78,6 @@ void KelvoApp::start() {
         });
     }
 
-    // The theme follows the stored appearance, at start and on every change.
-    const int themeType = qmlTypeId("Kelvo.Style", 1, 0, "Theme");
-    theme_ = themeType >= 0 ? engine_->singletonInstance<QObject*>(themeType) : nullptr;
-    applyAppearance();
-    connect(model_.get(), &AppModel::appearanceChanged, this, &KelvoApp::applyAppearance);
-
     const QColor labelColor = QGuiApplication::palette().color(QPalette::WindowText);
     label_ = std::make_unique<MenuBarLabel>(labelColor);
     buildTray();
@@ -156,12 +150,6 @@ void KelvoApp::updateTray() {
 void KelvoApp::updateMenu() {
     if (syncAction_ != nullptr) {
         syncAction_->setEnabled(!model_->isBusy() && !model_->enabledPlaylists().empty());
-    }
-}
-
-void KelvoApp::applyAppearance() {
-    if (theme_ != nullptr) {
-        theme_->setProperty("appearance", model_->appearance());
     }
 }
 

@@ -62,7 +62,6 @@ class KelvoApp : public QObject {
     void buildTray();
     void updateTray();
     void updateMenu();
-    void applyAppearance();
     QQuickWindow* createWindow(const QString& file);
 
     std::unique_ptr<AppModel> model_;
@@ -75,7 +74,6 @@ class KelvoApp : public QObject {
     QPointer<QQuickWindow> library_;
     QPointer<QQuickWindow> activity_;
     QPointer<QQuickWindow> settings_;
-    QObject* theme_ = nullptr;
     // When the popover last went away (a tray click right after must not reopen it).
     QElapsedTimer hiddenAt_;
 };

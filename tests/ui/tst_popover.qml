@@ -19,6 +19,10 @@ Item {
             FakeModel {}
         }
         Component {
+            id: popoverWindowComponent
+            PopoverWindow {}
+        }
+        Component {
             id: popoverComponent
             Popover {}
         }
@@ -32,7 +36,11 @@ Item {
             verify(popover !== null)
         }
 
-        function child(name) {
+        function cleanup() {
+        Theme.appearance = "dark"
+    }
+
+    function child(name) {
             const found = findChild(popover, name)
             verify(found !== null, "no item " + name)
             return found
@@ -204,6 +212,18 @@ Item {
             compare(quitSpy.count, 0)
             mouseClick(child("quitButton"))
             compare(quitSpy.count, 1)
+        }
+    
+        function test_theAppFollowsTheStoredAppearance() {
+            const window = createTemporaryObject(popoverWindowComponent, testHost, { model: model })
+            verify(window !== null)
+            compare(String(Theme.background), "#0e1117")
+            model.appearance = "light"
+            compare(String(Theme.background), "#f6f7f9")
+            model.appearance = "matrix"
+            compare(String(Theme.text), "#00ff41")
+            model.appearance = "nonsense"
+            compare(String(Theme.background), "#0e1117")
         }
     }
 }

@@ -33,6 +33,11 @@ Rectangle {
         model.download(link, false)
     }
 
+    // Puts the keyboard in the link field, ready for a paste.
+    function focusLink() {
+        linkField.forceActiveFocus()
+    }
+
     function syncNow() {
         if (canSync)
             model.syncNow()

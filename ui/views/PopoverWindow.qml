@@ -25,6 +25,19 @@ Window {
     maximumHeight: height
     color: Theme.popoverBackground
 
+    // The popover lives as long as kelvo: it keeps the theme of every window in step with the
+    // stored appearance, at start and on each change.
+    Binding {
+        target: Theme
+        property: "appearance"
+        value: window.model ? window.model.appearance : "dark"
+        when: window.model !== null
+    }
+
+    onVisibleChanged: {
+        if (visible)
+            popover.focusLink()
+    }
     onActiveChanged: {
         if (!active && !asWindow)
             hide()
