@@ -57,13 +57,6 @@ TEST(FileMoverTest, DanglingLinkCountsAsTaken) {
     EXPECT_EQ(FileMover::moveInto(box / "from" / "v.mp4", box / "to"), box / "to" / "v (2).mp4");
 }
 
-TEST(FileMoverTest, FileAlreadyInTheFolderStays) {
-    test::Sandbox box;
-    writeFile(box / "to" / "v.mp4", "here");
-    EXPECT_EQ(FileMover::moveInto(box / "to" / "v.mp4", box / "to"), box / "to" / "v.mp4");
-    EXPECT_EQ(filesBelow(box / "to"), std::vector<std::string>{"v.mp4"});
-}
-
 TEST(FileMoverTest, CopyReusesAnExistingFileAndNeverLeavesAPartialOne) {
     test::Sandbox box;
     writeFile(box / "a" / "v.mp4", "original");
