@@ -12,8 +12,9 @@ namespace kelvo::FileMover {
 std::filesystem::path freeDestination(const std::filesystem::path& folder,
                                       const std::filesystem::path& fileName);
 
-// Moves `source` into `folder` under the first free name and returns the new path. Across file
-// systems the file is copied, then the source removed, so the file always exists somewhere.
+// Moves `source` into `folder` under the first free name and returns the new path; a file that
+// is already in `folder` stays where it is. Across file systems the file is copied, then the
+// source removed, so the file always exists somewhere.
 // File-system errors pass through unchanged.
 std::filesystem::path moveInto(const std::filesystem::path& source,
                                const std::filesystem::path& folder);
