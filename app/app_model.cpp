@@ -577,11 +577,15 @@ void AppModel::refresh() {
             recent.clear();
         }
     }
-    playlists_ = std::move(playlists);
-    recent_ = std::move(recent);
-    // Always announced: the Library reloads on `recent`, the windows re-read the playlists.
-    emit playlistsChanged();
-    emit recentChanged();
+    // Announced only when something changed: the Library reloads on `recent`.
+    if (playlists != playlists_) {
+        playlists_ = std::move(playlists);
+        emit playlistsChanged();
+    }
+    if (recent != recent_) {
+        recent_ = std::move(recent);
+        emit recentChanged();
+    }
 }
 
 void AppModel::log(const QString& message) {
@@ -675,6 +679,8 @@ AppModel::JobStart AppModel::syncDue() {
     if (busy_) {
         return JobStart::busy;
     }
+    // kelvo-cli may have checked or added playlists since the last look.
+    refresh();
     const std::vector<PlaylistRecord> due = SyncEngine::due(
         playlists_,
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
@@ -1324,7 +1330,9 @@ void AppModel::checkSummaries() {
     runAux([this, summarizer](std::stop_token) {
         bool available = false;
         QString text;
-        if (auto* local = dynamic_cast<OnDeviceSummarizer*>(summarizer.get())) {
+        if (!summarizer) {
+            text = QStringLiteral("Unavailable: summaries are turned off");
+        } else if (auto* local = dynamic_cast<OnDeviceSummarizer*>(summarizer.get())) {
             const OnDeviceSummarizer::Status status = local->status();
             available = status.available;
             text = qs(status.text());

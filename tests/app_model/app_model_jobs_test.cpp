@@ -354,6 +354,20 @@ TEST_F(ModelTest, TheLaunchCheckSyncsDuePlaylistsAndTicksWhileBusyDoNothing) {
     EXPECT_EQ(service.callsWith("--flat-playlist"), 2);
 }
 
+TEST_F(ModelTest, ACheckByAnotherProcessIsSeenByTheDueCheck) {
+    AppModel& m = start();
+    addPlaylist("PL1", "Mix", {});
+    {
+        Catalog other(Catalog::defaultURL());  // kelvo-cli's connection
+        other.touchChecked(
+            m.playlists()[0].id,
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                .count());
+    }
+    EXPECT_EQ(m.syncDue(), AppModel::JobStart::nothingToDo);
+    EXPECT_TRUE(service.calls().empty());
+}
+
 TEST_F(ModelTest, ShutdownDuringADownloadStopsYtDlpAndReturnsPromptly) {
     AppModel& m = start();
     service.addVideo(video('a', "Endless", 60));

@@ -222,42 +222,6 @@ TEST(ModelTexts, ClipboardRefusalShowsAtMostSixtyCharacters) {
     }
 }
 
-TEST(ModelTexts, EntryMapCarriesTheFieldsTheLibraryShows) {
-    CatalogEntry entry;
-    entry.videoID = vid('a');
-    entry.title = "T";
-    entry.uploadDate = "20240131";
-    entry.status = VideoStatus::done;
-    entry.isArchived = true;
-    QVariantMap map = AppModel::entryMap(entry);
-    EXPECT_EQ(map.value("displayDate").toString(), QStringLiteral("2024-01-31"));
-    EXPECT_EQ(map.value("statusText").toString(), QStringLiteral("Archived"));
-    EXPECT_TRUE(map.value("isSingle").toBool());
-    EXPECT_EQ(map.value("status").toString(), QStringLiteral("done"));
-    entry.isMissing = true;
-    entry.uploadDate = "2024013";
-    entry.playlistTitle = "Mix";
-    map = AppModel::entryMap(entry);
-    EXPECT_EQ(map.value("statusText").toString(), QStringLiteral("File missing"));
-    EXPECT_EQ(map.value("displayDate").toString(), QStringLiteral("2024013"));
-    EXPECT_FALSE(map.value("isSingle").toBool());
-    entry.uploadDate.reset();
-    entry.status = VideoStatus::queued;
-    map = AppModel::entryMap(entry);
-    EXPECT_EQ(map.value("displayDate").toString(), QStringLiteral("undated"));
-    EXPECT_EQ(map.value("statusText").toString(), QStringLiteral("Downloading"));
-
-    PlaylistRecord playlist;
-    playlist.id = 4;
-    playlist.title = "Mix";
-    playlist.intervalMin = 120;
-    EXPECT_EQ(AppModel::playlistMap(playlist).value("intervalText").toString(),
-              QStringLiteral("every 2 h"));
-    playlist.intervalMin = 30;
-    EXPECT_EQ(AppModel::playlistMap(playlist).value("intervalText").toString(),
-              QStringLiteral("every 30 min"));
-}
-
 TEST_F(ModelTest, StopSyncingKeepsThePlaylistDisabledAndWritesTheFileLine) {
     AppModel& m = start();
     addPlaylist("PL1", "Mix", {});
@@ -363,20 +327,6 @@ TEST_F(ModelTest, AFileTheTrashRefusesStopsTheRemovalAndKeepsTheEntry) {
     EXPECT_TRUE(fs::exists(singles() / "clip.nfo"));
     EXPECT_EQ(m.catalog()->video(vid('a'))->status, VideoStatus::done);
     EXPECT_EQ(m.entryRecords(QString(), 10).size(), 1u);
-}
-
-TEST_F(ModelTest, OpenAndRevealUseTheBestFileAndBeepWithoutOne) {
-    AppModel& m = start();
-    seedVideo(*m.catalog(), vid('a'), "Clip", VideoStatus::done, singles() / "clip.mp4");
-    QSignalSpy beeps(&m, &AppModel::beep);
-    EXPECT_TRUE(m.open(QString::fromStdString(vid('a'))));
-    EXPECT_TRUE(m.reveal(QString::fromStdString(vid('a'))));
-    EXPECT_FALSE(m.open(QString::fromStdString(vid('z'))));
-    EXPECT_FALSE(m.reveal(QString::fromStdString(vid('z'))));
-    ASSERT_EQ(record->opened.size(), 1u);
-    EXPECT_EQ(record->opened[0].toStdString(), (singles() / "clip.mp4").string());
-    EXPECT_EQ(record->revealed, record->opened);
-    EXPECT_EQ(beeps.count(), 2);
 }
 
 TEST_F(ModelTest, LoginItemSwitchAndItsFailure) {
