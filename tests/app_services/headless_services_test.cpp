@@ -26,18 +26,5 @@ TEST(HeadlessServicesTest, NotificationsBecomeOneStderrLine) {
     EXPECT_EQ(notifiedText(QStringLiteral("other"), QStringLiteral("x")), "other: x\n");
 }
 
-TEST(HeadlessServicesTest, NoDesktopMeansNoShortcutClipboardOrWake) {
-    DesktopServices services = makeHeadlessServices();
-    bool pressed = false;
-    EXPECT_FALSE(services.hotKey->registerShortcut([&pressed] { pressed = true; }));
-    EXPECT_FALSE(services.hotKey->isActive());
-    EXPECT_TRUE(services.clipboard->text().isEmpty());
-    EXPECT_FALSE(services.wake->start([] {}));
-    EXPECT_FALSE(services.files->reveal(QStringLiteral("/")));
-    ASSERT_NE(services.loginItem, nullptr);
-    ASSERT_NE(services.relauncher, nullptr);
-    ASSERT_NE(services.notifier, nullptr);
-}
-
 }  // namespace
 }  // namespace kelvo
