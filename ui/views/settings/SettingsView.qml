@@ -1,0 +1,638 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Templates as T
+import QtQuick.Dialogs
+import QtCore
+import Kelvo.Style
+import "../library"
+import "settings.js" as SettingsText
+
+// The Settings: two groups, "Download settings" (library folder, playlist downloads, single
+// downloads, download quality) and "App settings" (appearance, general, about, reset). Every
+// change goes through the model; the view keeps only the playlist form's state.
+Item {
+    id: view
+
+    // The AppModel (or a stand-in).
+    property QtObject model
+    // 0: "Download settings", 1: "App settings".
+    property int group: 0
+
+    // ---- The playlist form ----
+    property string link: ""
+    property int interval: SettingsText.defaultInterval
+    readonly property bool working: model ? model.savingPlaylist : false
+    // The result line of the last "Save and sync", "" for none.
+    property string message: ""
+    property bool messageIsError: false
+
+    // ---- The reset confirmation ----
+    property bool resetTrashVideos: false
+    // The clock of the playlists' status lines (seconds since 1970), refreshed every 30 s.
+    property real now: Date.now() / 1000
+
+    readonly property var playlists: model ? model.enabledPlaylists : []
+    readonly property string shortcut: model ? model.shortcutLabel : "Ctrl+Alt+Y"
+
+    // "Save and sync": looks the playlist up; the answer arrives as playlistSaved.
+    function savePlaylist() {
+        if (!model || working || link.trim() === "")
+            return
+        message = ""
+        messageIsError = false
+        model.savePlaylist(link.trim(), interval)
+    }
+
+    function chooseFolder() {
+        folderDialog.currentFolder = SettingsText.folderUrl(
+                    model ? model.libraryFolder : "~",
+                    StandardPaths.writableLocation(StandardPaths.HomeLocation))
+        folderDialog.open()
+    }
+
+    function askReset() {
+        resetTrashVideos = false
+        trashVideosToggle.checked = false
+        resetSheet.open()
+    }
+
+    // "Reset and relaunch": the dialog closes and the reset runs 0.4 s later with the switch's
+    // value as it was then.
+    function confirmReset() {
+        resetTimer.trashVideos = resetTrashVideos
+        resetTimer.restart()
+    }
+
+    Component.onCompleted: {
+        if (model)
+            model.checkSummaries()
+    }
+    // Each group starts at its top.
+    onGroupChanged: flick.contentY = 0
+
+    Connections {
+        target: view.model
+        ignoreUnknownSignals: true
+        function onPlaylistSaved(ok, text) {
+            view.message = text
+            view.messageIsError = !ok
+        }
+    }
+
+    Timer {
+        interval: 30000
+        repeat: true
+        running: view.visible
+        triggeredOnStart: true
+        onTriggered: view.now = Date.now() / 1000
+    }
+
+    Timer {
+        id: resetTimer
+        objectName: "resetTimer"
+        property bool trashVideos: false
+        interval: 400
+        onTriggered: {
+            if (view.model)
+                view.model.resetToFactory(trashVideos)
+        }
+    }
+
+    FolderDialog {
+        id: folderDialog
+        title: "Choose the library folder"
+        onAccepted: {
+            if (view.model)
+                view.model.setLibraryFolder(SettingsText.localPath(selectedFolder))
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        // ---- The two groups ----
+        Row {
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.padding + 4
+            Layout.topMargin: 6
+            spacing: 4
+
+            MetroTab {
+                objectName: "downloadTab"
+                text: "Download settings"
+                active: view.group === 0
+                Accessible.role: Accessible.PageTab
+                Accessible.name: text
+                onClicked: view.group = 0
+            }
+            MetroTab {
+                objectName: "appTab"
+                text: "App settings"
+                active: view.group === 1
+                Accessible.role: Accessible.PageTab
+                Accessible.name: text
+                onClicked: view.group = 1
+            }
+        }
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: Theme.line
+        }
+
+        Flickable {
+            id: flick
+            objectName: "page"
+
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            contentWidth: width
+            contentHeight: (view.group === 0 ? downloadGroup : appGroup).implicitHeight + 40
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+
+            T.ScrollBar.vertical: T.ScrollBar {
+                id: scroll
+                width: 8
+                policy: flick.contentHeight > flick.height ? T.ScrollBar.AsNeeded
+                                                           : T.ScrollBar.AlwaysOff
+                contentItem: Rectangle {
+                    implicitWidth: 4
+                    radius: 2
+                    color: Theme.surfaceStrong
+                    opacity: scroll.active ? 1 : 0.5
+                }
+            }
+
+            // ================= Download settings =================
+            ColumnLayout {
+                id: downloadGroup
+                objectName: "downloadGroup"
+
+                x: 20
+                y: 20
+                width: flick.width - 40
+                visible: view.group === 0
+                spacing: 22
+
+                SettingsSection {
+                    objectName: "librarySection"
+                    Layout.fillWidth: true
+                    title: "Library folder"
+
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Folder"
+
+                        MetroText {
+                            objectName: "libraryFolder"
+                            Layout.fillWidth: true
+                            text: view.model ? view.model.libraryFolder : ""
+                            mono: true
+                            size: Theme.sizeSmall
+                            color: Theme.secondary
+                            elide: Text.ElideMiddle
+                        }
+                        MetroSecondaryButton {
+                            objectName: "chooseFolderButton"
+                            text: "Choose…"
+                            iconName: "kelvo-folder-open"
+                            Accessible.name: "Choose the library folder"
+                            onClicked: view.chooseFolder()
+                        }
+                    }
+                    MetroText {
+                        objectName: "folderNote"
+                        Layout.fillWidth: true
+                        text: view.model ? SettingsText.folderNote(view.model.playlistFolder,
+                                                               view.model.singlesFolder) : ""
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                        lineHeight: 1.15
+                    }
+                }
+
+                SettingsSection {
+                    objectName: "playlistSection"
+                    Layout.fillWidth: true
+                    title: "Playlist downloads"
+
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Saved to"
+                        value: view.model ? view.model.playlistFolder : ""
+                        mono: true
+                    }
+                    MetroField {
+                        id: linkField
+                        objectName: "linkField"
+                        Layout.fillWidth: true
+                        mono: true
+                        placeholderText: "youtube.com/playlist?list=…"
+                        text: view.link
+                        enabled: !view.working
+                        Accessible.name: "Playlist link"
+                        onTextChanged: view.link = text
+                        onAccepted: view.savePlaylist()
+                    }
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Check every"
+
+                        MetroSegmented {
+                            objectName: "intervalChoice"
+                            options: SettingsText.intervals
+                            selection: view.interval
+                            enabled: !view.working
+                            Accessible.name: "Check every"
+                            onActivated: value => view.interval = value
+                        }
+                        Item {
+                            Layout.fillWidth: true
+                        }
+                        MetroPrimaryButton {
+                            objectName: "saveButton"
+                            text: view.working ? "Checking…" : "Save and sync"
+                            enabled: !view.working && view.link.trim() !== ""
+                            Accessible.name: "Save and sync"
+                            onClicked: view.savePlaylist()
+                        }
+                    }
+                    MetroText {
+                        objectName: "playlistHint"
+                        Layout.fillWidth: true
+                        text: "Make the playlist Unlisted on YouTube and paste its share link. "
+                              + "Videos removed from it move to _archive; nothing is deleted."
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                        lineHeight: 1.15
+                    }
+                    MetroText {
+                        objectName: "saveMessage"
+                        Layout.fillWidth: true
+                        visible: view.message !== ""
+                        text: view.message
+                        size: Theme.sizeRow
+                        color: view.messageIsError ? Theme.error : Theme.success
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+
+                    Repeater {
+                        objectName: "playlistRows"
+                        model: view.playlists
+
+                        ColumnLayout {
+                            id: playlistRow
+
+                            required property var modelData
+
+                            Layout.fillWidth: true
+                            Layout.topMargin: 4
+                            spacing: 3
+
+                            Rectangle {
+                                Layout.fillWidth: true
+                                Layout.bottomMargin: 6
+                                implicitHeight: 1
+                                color: Theme.line
+                            }
+                            RowLayout {
+                                Layout.fillWidth: true
+                                spacing: 10
+
+                                LucideIcon {
+                                    Layout.alignment: Qt.AlignTop
+                                    Layout.topMargin: 1
+                                    name: "kelvo-list-video"
+                                    size: 15
+                                    color: Theme.secondary
+                                }
+                                ColumnLayout {
+                                    Layout.fillWidth: true
+                                    spacing: 3
+
+                                    MetroText {
+                                        objectName: "playlistTitle"
+                                        Layout.fillWidth: true
+                                        text: playlistRow.modelData.title
+                                        size: Theme.sizeTitle
+                                        weight: Font.Medium
+                                    }
+                                    MetroText {
+                                        objectName: "playlistStatus"
+                                        Layout.fillWidth: true
+                                        text: SettingsText.statusLine(playlistRow.modelData, view.now)
+                                        size: Theme.sizeSmall
+                                        color: Theme.secondary
+                                    }
+                                    MetroText {
+                                        objectName: "playlistFolder"
+                                        Layout.fillWidth: true
+                                        text: playlistRow.modelData.folder
+                                        mono: true
+                                        size: Theme.sizeSmall
+                                        color: Theme.muted
+                                        elide: Text.ElideMiddle
+                                    }
+                                }
+                                MetroSecondaryButton {
+                                    objectName: "stopButton"
+                                    Layout.alignment: Qt.AlignTop
+                                    text: "Stop syncing"
+                                    tone: Theme.error
+                                    Accessible.name: "Stop syncing " + playlistRow.modelData.title
+                                    onClicked: view.model.stopSyncing(playlistRow.modelData.id)
+                                }
+                            }
+                        }
+                    }
+                }
+
+                SettingsSection {
+                    objectName: "singlesSection"
+                    Layout.fillWidth: true
+                    title: "Single downloads"
+
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Saved to"
+                        value: view.model ? view.model.singlesFolder : ""
+                        mono: true
+                    }
+                    SettingsRow {
+                        objectName: "shortcutRow"
+                        Layout.fillWidth: true
+                        label: "Clipboard shortcut"
+                        value: view.model && view.model.clipboardShortcutActive ? view.shortcut
+                                                                                : "Unavailable"
+                        mono: true
+                        valueColor: view.model && view.model.clipboardShortcutActive
+                                    ? Theme.accent : Theme.warning
+                    }
+                    MetroText {
+                        objectName: "shortcutNote"
+                        Layout.fillWidth: true
+                        text: SettingsText.shortcutNote(view.model ? view.model.clipboardShortcutActive
+                                                               : false, view.shortcut)
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                }
+
+                SettingsSection {
+                    objectName: "qualitySection"
+                    Layout.fillWidth: true
+                    title: "Download quality"
+
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Quality"
+                        value: "Best up to 1080p · H.264 + AAC · original audio"
+                    }
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Summaries"
+                        value: "On this computer only"
+                    }
+                    SettingsRow {
+                        objectName: "summariesModelRow"
+                        Layout.fillWidth: true
+                        label: "Local model"
+                        value: !view.model ? ""
+                               : (view.model.summariesStatus !== "" ? view.model.summariesStatus
+                                                                    : "Checking…")
+                        mono: true
+                        valueColor: view.model && view.model.summariesAvailable ? Theme.secondary
+                                                                                : Theme.warning
+                    }
+                }
+            }
+
+            // ================= App settings =================
+            ColumnLayout {
+                id: appGroup
+                objectName: "appGroup"
+
+                x: 20
+                y: 20
+                width: flick.width - 40
+                visible: view.group === 1
+                spacing: 22
+
+                SettingsSection {
+                    objectName: "appearanceSection"
+                    Layout.fillWidth: true
+                    title: "Appearance"
+
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "App appearance"
+
+                        MetroSegmented {
+                            objectName: "appearanceChoice"
+                            options: AppAppearance.cases
+                            selection: view.model ? AppAppearance.normalized(view.model.appearance)
+                                                  : AppAppearance.dark
+                            Accessible.name: "App appearance"
+                            onActivated: value => {
+                                if (view.model)
+                                    view.model.appearance = value
+                            }
+                        }
+                    }
+                    MetroText {
+                        Layout.fillWidth: true
+                        text: "Follow system uses your desktop's light or dark style; "
+                              + "dot.Matrix is always dark."
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                }
+
+                SettingsSection {
+                    objectName: "generalSection"
+                    Layout.fillWidth: true
+                    title: "General"
+
+                    MetroToggle {
+                        id: loginToggle
+                        objectName: "loginToggle"
+                        text: "Open at login"
+                        checked: view.model ? view.model.launchAtLogin : false
+                        Accessible.name: text
+                        onToggled: {
+                            if (view.model)
+                                view.model.setLaunchAtLogin(checked)
+                            // Show what the model says, not what was clicked.
+                            checked = Qt.binding(() => view.model ? view.model.launchAtLogin
+                                                                  : false)
+                        }
+                    }
+                    MetroText {
+                        objectName: "loginNote"
+                        Layout.fillWidth: true
+                        visible: text !== ""
+                        text: view.model ? view.model.loginItemNote : ""
+                        size: Theme.sizeSmall
+                        color: Theme.warning
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                    MetroText {
+                        Layout.fillWidth: true
+                        text: "Notifications appear when downloads start and finish (your "
+                              + "desktop's notification settings control them)."
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                }
+
+                SettingsSection {
+                    objectName: "aboutSection"
+                    Layout.fillWidth: true
+                    title: "About"
+
+                    MetroText {
+                        objectName: "aboutText"
+                        Layout.fillWidth: true
+                        text: "kelvo keeps one YouTube playlist in sync on your computer and saves "
+                              + "single videos from a copied link. Downloads, summaries and tags "
+                              + "all happen on this computer; kelvo has no account, no analytics "
+                              + "and no server of its own."
+                        size: Theme.sizeRow
+                        color: Theme.secondary
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                        lineHeight: 1.15
+                    }
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Version"
+                        value: view.model ? view.model.buildDisplay : ""
+                        mono: true
+                    }
+                    MetroLabel {
+                        Layout.topMargin: 4
+                        text: "Acknowledgments"
+                    }
+                    Repeater {
+                        objectName: "acknowledgments"
+                        model: SettingsText.acknowledgments
+
+                        RowLayout {
+                            required property var modelData
+
+                            Layout.fillWidth: true
+                            spacing: 12
+
+                            ColumnLayout {
+                                Layout.fillWidth: true
+                                spacing: 1
+
+                                MetroText {
+                                    Layout.fillWidth: true
+                                    text: modelData.name
+                                    size: Theme.sizeRow
+                                    weight: Font.Medium
+                                }
+                                MetroText {
+                                    Layout.fillWidth: true
+                                    text: modelData.credit
+                                    size: Theme.sizeSmall
+                                    color: Theme.muted
+                                }
+                            }
+                            MetroText {
+                                Layout.alignment: Qt.AlignTop
+                                text: modelData.license
+                                mono: true
+                                size: Theme.sizeSmall
+                                color: Theme.secondary
+                            }
+                        }
+                    }
+                    MetroSecondaryButton {
+                        objectName: "licensesButton"
+                        Layout.topMargin: 2
+                        text: "Show license texts"
+                        iconName: "kelvo-scroll-text"
+                        Accessible.name: text
+                        onClicked: licenseSheet.open()
+                    }
+                }
+
+                SettingsSection {
+                    objectName: "resetSection"
+                    Layout.fillWidth: true
+                    title: "Reset"
+
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Reset to factory"
+
+                        Item {
+                            Layout.fillWidth: true
+                        }
+                        MetroSecondaryButton {
+                            objectName: "resetButton"
+                            text: "Reset…"
+                            iconName: "kelvo-rotate-ccw"
+                            tone: Theme.error
+                            Accessible.name: "Reset to factory"
+                            onClicked: view.askReset()
+                        }
+                    }
+                    MetroText {
+                        Layout.fillWidth: true
+                        text: "Stops syncing, clears the Library and every setting, turns off Open "
+                              + "at login and relaunches kelvo as new. The catalog is kept in a "
+                              + "dated backup folder; your videos stay unless you choose otherwise."
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                        lineHeight: 1.15
+                    }
+                }
+            }
+        }
+    }
+
+    ConfirmSheet {
+        id: resetSheet
+        objectName: "resetSheet"
+        title: "Reset kelvo to factory settings?"
+        message: "Syncing stops, the Library and all settings are cleared, Open at login is "
+                 + "turned off, and kelvo relaunches as on first launch. The catalog moves to a "
+                 + "dated backup folder beside it in ~/.local/share."
+        confirmText: "Reset and relaunch"
+        destructive: true
+        onConfirmed: view.confirmReset()
+
+        MetroToggle {
+            id: trashVideosToggle
+            objectName: "trashVideosToggle"
+            Layout.topMargin: 4
+            text: "Also move my downloaded videos to the Trash"
+            Accessible.name: text
+            onToggled: view.resetTrashVideos = checked
+        }
+    }
+
+    LicenseSheet {
+        id: licenseSheet
+        objectName: "licenseSheet"
+    }
+}

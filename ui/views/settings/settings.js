@@ -1,0 +1,73 @@
+.pragma library
+
+.import "../texts.js" as Texts
+
+// The Settings window's texts built from the model's values. Pure functions, so the tests can
+// call them with any clock.
+
+// The check intervals a new playlist can have, in order; 30 is preselected.
+const intervals = [
+    { value: 15, label: "15 min" },
+    { value: 30, label: "30 min" },
+    { value: 60, label: "1 hour" },
+    { value: 120, label: "2 hours" }
+]
+const defaultInterval = 30
+
+// "every 30 min" below an hour, "every 2 h" from an hour on.
+function intervalText(minutes) {
+    const value = Number(minutes)
+    return value < 60 ? "every " + value + " min" : "every " + Math.floor(value / 60) + " h"
+}
+
+// A synced playlist's status line: "checked 5 minutes ago · every 30 min", or
+// "not checked yet · every 2 h". `playlist` is the model's playlist map.
+function statusLine(playlist, now) {
+    const every = intervalText(playlist.intervalMin)
+    const checked = playlist.lastCheckedAt
+    if (checked === undefined || checked === null || isNaN(Number(checked)))
+        return "not checked yet · " + every
+    return "checked " + Texts.relativeTime(Number(checked), now) + " · " + every
+}
+
+// The explanation under the library folder.
+function folderNote(playlistFolder, singlesFolder) {
+    return "Playlist videos go in " + playlistFolder + ", single downloads in " + singlesFolder
+           + ". Changing the folder applies to new downloads; files already downloaded stay "
+           + "where they are."
+}
+
+function shortcutNote(active, shortcut) {
+    return active ? "Paste a link in the menu-bar popover, or copy a video link anywhere and press "
+                    + shortcut + "."
+                  : "The desktop refused " + shortcut + " — another app is probably using it. "
+                    + "Paste links in the popover instead."
+}
+
+// A local path from a file URL ("file:///home/a%20b" -> "/home/a b").
+function localPath(url) {
+    const text = String(url)
+    return text.startsWith("file://") ? decodeURIComponent(text.substring(7)) : text
+}
+
+// A file URL for a path that may begin with "~", given the home folder's URL.
+function folderUrl(path, homeUrl) {
+    let local = String(path)
+    if (local === "~" || local.startsWith("~/"))
+        local = localPath(homeUrl) + local.substring(1)
+    return "file://" + local.split("/").map(encodeURIComponent).join("/")
+}
+
+// The outside components kelvo is built on, with their licences and credit lines.
+const acknowledgments = [
+    { name: "yt-dlp", license: "The Unlicense (public domain)",
+      credit: "the yt-dlp contributors · reads and downloads the videos" },
+    { name: "Deno", license: "MIT License",
+      credit: "the Deno authors · runs yt-dlp's YouTube challenge solver" },
+    { name: "FFmpeg", license: "GNU LGPL 2.1 or later",
+      credit: "the FFmpeg developers · merges video and audio into one MP4" },
+    { name: "Inter", license: "SIL Open Font License 1.1", credit: "The Inter Project Authors" },
+    { name: "JetBrains Mono", license: "SIL Open Font License 1.1",
+      credit: "The JetBrains Mono Project Authors" },
+    { name: "Lucide icons", license: "ISC License", credit: "Lucide Contributors" }
+]
