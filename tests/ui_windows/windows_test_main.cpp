@@ -1,0 +1,117 @@
+// Qt Quick Test runner for the Library, Settings and Activity windows: every tst_*.qml of this
+// folder, with kelvo's QML modules and fonts, and `fixture` (windows_fixture.h) for a real
+// model. Like every kelvo test program it first moves HOME, the XDG folders and TMPDIR into a
+// scratch folder of its own; any QML warning fails the run.
+#include <unistd.h>
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QtQuickTest>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/sandbox.h"
+#include "tests/ui_windows/windows_fixture.h"
+#include "ui/qml_setup.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path scratch;
+int warnings = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void countWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg) {
+        // Qt Quick Test's own failure lines are reported by the test itself.
+        if (!message.startsWith(QLatin1String("FAIL!")) &&
+            !message.startsWith(QLatin1String("   Loc:"))) {
+            ++warnings;
+        }
+    }
+    previousHandler(type, context, message);
+}
+
+bool moveIntoScratch() {
+    const char* tmp = std::getenv("TMPDIR");
+    const fs::path base = tmp != nullptr && *tmp != '\0' ? fs::path(tmp) : fs::path("/tmp");
+    fs::create_directories(base);
+    std::string pattern = (base / "kelvo-windows-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return false;
+    }
+    scratch = pattern;
+    const fs::path home = scratch / "home";
+    const std::pair<const char*, fs::path> folders[] = {
+        {"HOME", home},
+        {"XDG_DATA_HOME", home / ".local/share"},
+        {"XDG_CONFIG_HOME", home / ".config"},
+        {"XDG_CACHE_HOME", home / ".cache"},
+        {"XDG_STATE_HOME", home / ".local/state"},
+        {"XDG_RUNTIME_DIR", scratch / "run"},
+        {"TMPDIR", scratch / "tmp"},
+    };
+    for (const auto& [name, path] : folders) {
+        fs::create_directories(path);
+        ::setenv(name, path.c_str(), 1);
+    }
+    fs::permissions(scratch / "run", fs::perms::owner_all, fs::perm_options::replace);
+    return true;
+}
+
+}  // namespace
+
+class Setup : public QObject {
+    Q_OBJECT
+
+  public slots:
+    void applicationAvailable() {
+        const QDir fonts(QStringLiteral(":/fonts"));
+        for (const QString& name : fonts.entryList(QDir::Files)) {
+            QFontDatabase::addApplicationFont(fonts.filePath(name));
+        }
+        fixture_ = new kelvo::test::WindowsFixture(this);
+    }
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        kelvo::prepareQmlEngine(*engine);
+        // Also the warnings outside a test function (a view torn down at the end) count.
+        QObject::connect(engine, &QQmlEngine::warnings, engine,
+                         [](const QList<QQmlError>& errors) { warnings += errors.size(); });
+        engine->rootContext()->setContextProperty(QStringLiteral("fixture"), fixture_);
+    }
+    void cleanupTestCase() {
+        delete fixture_;
+        fixture_ = nullptr;
+    }
+
+  private:
+    kelvo::test::WindowsFixture* fixture_ = nullptr;
+};
+
+int main(int argc, char** argv) {
+    if (!moveIntoScratch()) {
+        std::fputs("cannot create a scratch folder\n", stderr);
+        return 1;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    previousHandler = qInstallMessageHandler(countWarnings);
+    Setup setup;
+    int status =
+        quick_test_main_with_setup(argc, argv, "kelvo_windows", KELVO_WINDOWS_TEST_DIR, &setup);
+    if (warnings > 0) {
+        std::fprintf(stderr, "%d QML warning(s) during the run\n", warnings);
+        status = status == 0 ? 1 : status;
+    }
+    const char* keep = std::getenv("KELVO_KEEP_SCRATCH");
+    if (keep == nullptr || std::string(keep) != "1") {
+        kelvo::test::removeTree(scratch);
+    }
+    return status;
+}
+
+#include "windows_test_main.moc"
