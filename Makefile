@@ -5,7 +5,7 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitize bench deps build build-sanitize clean
+.PHONY: run test test-sanitize bench fuzz deps build build-sanitize clean
 
 run: build
 	@scripts/run $(BUILD)
@@ -22,6 +22,11 @@ test-sanitize: deps
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BENCH=ON -DKELVO_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
+
+# libFuzzer runs of the fuzz targets under tests/fuzz, built with clang: FUZZ_SECONDS (default
+# 60) per target, or FUZZ_TARGET alone. `make test` already runs a short fuzz of each.
+fuzz: deps
+	scripts/fuzz $(FUZZ_TARGET)
 
 deps:
 	@scripts/install-deps
