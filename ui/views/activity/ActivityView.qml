@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Templates as T
 import Kelvo.Style
+import "../library"
 import "activity.js" as Activity
 
 // The activity log, newest line first, with "Copy" (oldest first, as the file is) and "Show in
@@ -158,18 +159,7 @@ Item {
                     Accessible.name: modelData
                 }
 
-                T.ScrollBar.vertical: T.ScrollBar {
-                    id: scroll
-                    width: 8
-                    policy: list.contentHeight > list.height ? T.ScrollBar.AsNeeded
-                                                             : T.ScrollBar.AlwaysOff
-                    contentItem: Rectangle {
-                        implicitWidth: 4
-                        radius: 2
-                        color: Theme.surfaceStrong
-                        opacity: scroll.active ? 1 : 0.5
-                    }
-                }
+                T.ScrollBar.vertical: ThinScrollBar {}
             }
         }
     }

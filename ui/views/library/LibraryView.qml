@@ -195,18 +195,7 @@ Item {
                     Keys.onEnterPressed: view.play()
                     Keys.onDeletePressed: view.askRemove()
 
-                    T.ScrollBar.vertical: T.ScrollBar {
-                        id: listScroll
-                        width: 8
-                        policy: list.contentHeight > list.height ? T.ScrollBar.AsNeeded
-                                                                 : T.ScrollBar.AlwaysOff
-                        contentItem: Rectangle {
-                            implicitWidth: 4
-                            radius: 2
-                            color: Theme.surfaceStrong
-                            opacity: listScroll.active ? 1 : 0.5
-                        }
-                    }
+                    T.ScrollBar.vertical: ThinScrollBar {}
                 }
 
                 // ---- Empty state ----

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Templates as T
 import Kelvo.Style
+import "../library"
 import "licenses.js" as Licenses
 
 // The licence texts of the components kelvo is built on, in a scrolling sheet over the window.
@@ -51,17 +52,7 @@ T.Popup {
             clip: true
             boundsBehavior: Flickable.StopAtBounds
 
-            T.ScrollBar.vertical: T.ScrollBar {
-                id: scroll
-                width: 8
-                policy: T.ScrollBar.AsNeeded
-                contentItem: Rectangle {
-                    implicitWidth: 4
-                    radius: 2
-                    color: Theme.surfaceStrong
-                    opacity: scroll.active ? 1 : 0.5
-                }
-            }
+            T.ScrollBar.vertical: ThinScrollBar {}
 
             ColumnLayout {
                 id: texts

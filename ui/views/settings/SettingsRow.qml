@@ -17,7 +17,7 @@ RowLayout {
     MetroText {
         objectName: "rowLabel"
         Layout.preferredWidth: 130
-        Layout.alignment: Qt.AlignTop
+        Layout.alignment: Qt.AlignVCenter
         text: row.label
         size: Theme.sizeRow
         color: Theme.text
@@ -25,7 +25,7 @@ RowLayout {
     MetroText {
         objectName: "rowValue"
         Layout.fillWidth: true
-        Layout.alignment: Qt.AlignTop
+        Layout.alignment: Qt.AlignVCenter
         visible: row.value !== ""
         text: row.value
         mono: row.mono

@@ -152,18 +152,7 @@ Item {
             clip: true
             boundsBehavior: Flickable.StopAtBounds
 
-            T.ScrollBar.vertical: T.ScrollBar {
-                id: scroll
-                width: 8
-                policy: flick.contentHeight > flick.height ? T.ScrollBar.AsNeeded
-                                                           : T.ScrollBar.AlwaysOff
-                contentItem: Rectangle {
-                    implicitWidth: 4
-                    radius: 2
-                    color: Theme.surfaceStrong
-                    opacity: scroll.active ? 1 : 0.5
-                }
-            }
+            T.ScrollBar.vertical: ThinScrollBar {}
 
             // ================= Download settings =================
             ColumnLayout {
