@@ -304,22 +304,6 @@ Item {
             }
         }
 
-        function test_about_lists_version_and_acknowledgments() {
-            const model = start()
-            mouseClick(find("appTab"))
-            const names = SettingsText.acknowledgments.map(a => a.name + " · " + a.license)
-            compare(names, ["yt-dlp · The Unlicense (public domain)", "Deno · MIT License",
-                            "FFmpeg · GNU LGPL 2.1 or later", "Inter · SIL Open Font License 1.1",
-                            "JetBrains Mono · SIL Open Font License 1.1",
-                            "Lucide icons · ISC License"])
-            compare(find("acknowledgments").count, 6)
-            click(find("licensesButton"))
-            tryCompare(find("licenseSheet"), "opened", true)
-            keyClick(Qt.Key_Escape)
-            tryCompare(find("licenseSheet"), "opened", false)
-            verify(model.buildDisplay.startsWith("kelvo "))
-        }
-
         function test_reset_waits_and_passes_the_switch_data() {
             return [
                 { tag: "keep videos", trash: false },

@@ -2,8 +2,8 @@ import QtQuick
 import QtTest
 import Kelvo.Views
 
-// The three windows as the app opens them: titles, sizes kept from one opening to the next,
-// the build pill in the header, and closing after a factory reset.
+// The three windows as the app opens them: sizes kept from one opening to the next, and
+// closing after a factory reset.
 Item {
     id: root
     width: 200
@@ -36,27 +36,6 @@ Item {
             window.show()
             verify(waitForRendering(window.contentItem))
             return window
-        }
-
-        function test_titles_sizes_and_build_pill_data() {
-            return [
-                { tag: "library", file: "LibraryWindow.qml", title: "kelvo Library",
-                  width: 900, height: 600 },
-                { tag: "activity", file: "ActivityWindow.qml", title: "kelvo Activity",
-                  width: 760, height: 480 },
-                { tag: "settings", file: "SettingsWindow.qml", title: "kelvo Settings",
-                  width: 600, height: 680 }
-            ]
-        }
-
-        function test_titles_sizes_and_build_pill(data) {
-            const window = open(data.file)
-            compare(window.title, data.title)
-            compare(window.width, data.width)
-            compare(window.height, data.height)
-            const pill = findChild(window.contentItem, "buildPill")
-            compare(pill.text, fixture.model.buildPill)
-            compare(pill.help, "Build: " + fixture.model.buildPill)
         }
 
         function test_windows_remember_their_size_data() {
