@@ -11,6 +11,7 @@
 #include "app/linux/font_registration.h"
 #include "app/linux/linux_desktop_services.h"
 #include "app/single_instance.h"
+#include "cli/stop_signals.h"
 #include "ui/kelvo_app.h"
 
 int main(int argc, char** argv) {
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
 
     QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app,
                      &kelvo::KelvoApp::showPopover);
+    kelvo::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &kelvo::StopSignals::stopRequested, &application,
+                     &QCoreApplication::quit);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &app,
                      [&app] { app.model()->shutdown(); });
     return QApplication::exec();

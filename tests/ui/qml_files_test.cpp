@@ -76,9 +76,22 @@ class QmlFilesTest : public ::testing::Test {
         ASSERT_NE(model_, nullptr) << fake.errorString().toStdString();
     }
     void TearDown() override {
+        // Windows are closed and their objects deleted the way the app does (later, from the
+        // event loop), so the scene graph releases its textures.
+        for (auto& object : objects_) {
+            if (auto* window = qobject_cast<QQuickWindow*>(object.get())) {
+                window->hide();
+            }
+        }
+        settle(50);
+        for (auto& object : objects_) {
+            object.release()->deleteLater();
+        }
         objects_.clear();
-        model_.reset();
+        model_.release()->deleteLater();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         engine_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         qInstallMessageHandler(previous_);
     }
 
