@@ -133,15 +133,14 @@ std::string runtimeMinutes(double seconds) {
     throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
 
-// A name beside `target` that no other writer uses: ".<name>.<uuid>.tmp".
+// A name beside `target` that no other writer uses: ".kelvo-<uuid>.tmp". It does not repeat the
+// target's name: a sidecar's name may already be close to the file system's 255-byte limit.
 fs::path temporaryBeside(const fs::path& target) {
     uuid_t id;
     uuid_generate(id);
     char text[37];
     uuid_unparse_lower(id, text);
-    std::string name = ".";
-    name += target.filename().string();
-    name += '.';
+    std::string name = ".kelvo-";
     name += text;
     name += ".tmp";
     return target.parent_path() / name;
