@@ -15,7 +15,7 @@
 #include "app/app_model.h"
 #include "app/build_version.h"
 #include "app/headless_services.h"
-#include "cli/stop_signals.h"
+#include "app/stop_signals.h"
 #include "core/catalog/catalog.h"
 
 namespace kelvo {

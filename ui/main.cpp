@@ -11,7 +11,7 @@
 #include "app/linux/font_registration.h"
 #include "app/linux/linux_desktop_services.h"
 #include "app/single_instance.h"
-#include "cli/stop_signals.h"
+#include "app/stop_signals.h"
 #include "ui/kelvo_app.h"
 
 int main(int argc, char** argv) {
