@@ -3,9 +3,11 @@
 #   make test   install what is missing, build, and run every test
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+INSTALL_BUILD ?= build-release
+PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitize bench fuzz deps build build-sanitize clean
+.PHONY: run test test-sanitize bench fuzz deps build build-sanitize install uninstall clean
 
 run: build
 	@scripts/run $(BUILD)
@@ -28,6 +30,20 @@ bench: deps
 fuzz: deps
 	scripts/fuzz $(FUZZ_TARGET)
 
+# A Release build of kelvo and kelvo-cli installed under PREFIX (sudo when not root); every
+# installed file is listed in $(INSTALL_BUILD)/install_manifest.txt, which `make uninstall` reads.
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+install: deps
+	cmake -S . -B $(INSTALL_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TESTS=OFF -DKELVO_BENCH=OFF
+	cmake --build $(INSTALL_BUILD) -j $(JOBS)
+	$(SUDO) cmake --install $(INSTALL_BUILD) --prefix $(PREFIX)
+
+uninstall:
+	@test -f $(INSTALL_BUILD)/install_manifest.txt || { echo "nothing installed from $(INSTALL_BUILD)"; exit 1; }
+	$(SUDO) xargs -d '\n' rm -f -- < $(INSTALL_BUILD)/install_manifest.txt
+	-$(SUDO) rmdir $(PREFIX)/libexec/kelvo
+
 deps:
 	@scripts/install-deps
 
@@ -36,4 +52,4 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) build-bench
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(INSTALL_BUILD) build-bench
