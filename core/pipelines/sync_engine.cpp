@@ -160,6 +160,12 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
         try {
             const GetResult result =
                 downloader_.get(YouTubeLink::watchURL(entry.videoID), run.folder);
+            if (result.videoID != entry.videoID) {
+                // The service answered with another video than the playlist lists (a redirect
+                // or a replaced upload). Its row is under the other id, so this membership
+                // cannot be recorded: the entry counts as failed and the run goes on.
+                throw EngineError::failed("the service reports this video as " + result.videoID);
+            }
             keep(entry.videoID, result.file.string(), result.nfo.string());
             run.report.added.push_back(entry.title);
         } catch (const EngineError& error) {

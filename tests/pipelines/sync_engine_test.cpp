@@ -195,6 +195,18 @@ TEST_F(SyncEngineTest, EngineFailuresAreCountedAndTheRunGoesOn) {
     EXPECT_TRUE(record("PL1").lastCheckedAt.has_value());
 }
 
+TEST_F(SyncEngineTest, AVideoReportingAnotherIdFailsAloneAndTheRunCompletes) {
+    // The listing names d, but the service's information for d describes another video.
+    service.addVideo({.id = vid('d'), .title = "Clip d", .info = {{"id", "elsewhere01"}}});
+    playlist("PL1", "Mix", {vid('d'), vid('c')});
+    const SyncReport report = sync("PL1");
+    EXPECT_EQ(report.added, Files{"Clip c"});
+    ASSERT_EQ(report.failed.size(), 1u);
+    EXPECT_EQ(report.failed[0], "Clip d: the service reports this video as elsewhere01");
+    EXPECT_FALSE(item("PL1", vid('d')).has_value());
+    EXPECT_TRUE(record("PL1").lastCheckedAt.has_value());
+}
+
 TEST_F(SyncEngineTest, OtherErrorsEndTheRunAndKeepWhatWasDone) {
     // The listing fails: nothing is created or stamped.
     service.addPlaylist({.id = "PL1", .title = "Mix", .behaviour = FakeBehaviour::unsupported});
