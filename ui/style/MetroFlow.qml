@@ -74,22 +74,26 @@ Item {
 
     onWidthChanged: __schedule()
     onSpacingChanged: __schedule()
+    // Watch the size and visibility of every current child; children that left (a Repeater
+    // rebuilding its delegates) are forgotten, so nothing is ever disconnected from a dead item.
     onChildrenChanged: {
+        const current = []
         for (let i = 0; i < children.length; ++i) {
             const child = children[i]
+            current.push(child)
             if (__watched.indexOf(child) < 0) {
-                __watched.push(child)
                 child.implicitWidthChanged.connect(__schedule)
                 child.implicitHeightChanged.connect(__schedule)
                 child.visibleChanged.connect(__schedule)
             }
         }
+        __watched = current
         __schedule()
     }
     Component.onDestruction: {
-        for (let i = 0; i < __watched.length; ++i) {
-            const child = __watched[i]
-            if (child) {
+        for (let i = 0; i < children.length; ++i) {
+            const child = children[i]
+            if (__watched.indexOf(child) >= 0) {
                 child.implicitWidthChanged.disconnect(__schedule)
                 child.implicitHeightChanged.disconnect(__schedule)
                 child.visibleChanged.disconnect(__schedule)

@@ -18,10 +18,6 @@ Item {
     signal retryRequested()
     signal removeRequested()
 
-    // MetroFlow keeps every child it ever had and disconnects them all when it goes, tags the
-    // Repeater deleted long before included; it only needs to let go of them.
-    Component.onDestruction: tagFlow.__watched = []
-
     MetroText {
         objectName: "selectVideo"
         anchors.centerIn: parent
