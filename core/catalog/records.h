@@ -99,12 +99,12 @@ struct PlaylistItemRecord {
 
 // The only error catalog operations raise. what() is "catalog: " + message.
 class CatalogError : public std::runtime_error {
-public:
+  public:
     explicit CatalogError(std::string message)
         : std::runtime_error("catalog: " + message), message_(std::move(message)) {}
     const std::string& message() const { return message_; }
 
-private:
+  private:
     std::string message_;
 };
 
