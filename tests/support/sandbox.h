@@ -32,6 +32,14 @@ std::string readFile(const std::filesystem::path& path);
 // Removes a folder tree, first making read-only folders in it writable again.
 void removeTree(const std::filesystem::path& root);
 
+// Creates a fresh folder <TMPDIR>/<prefix>-XXXXXX and points HOME, the XDG folders and TMPDIR
+// into it, so nothing the program does reaches the real user's files. Returns the folder; throws
+// std::filesystem::filesystem_error when it cannot be created. Every test program's main calls
+// it before anything else.
+std::filesystem::path enterScratchHome(const std::string& prefix);
+// Removes the scratch folder unless KELVO_KEEP_SCRATCH=1 asks to keep it for a post-mortem.
+void leaveScratchHome(const std::filesystem::path& scratch);
+
 // The scratch folder this test program runs in (HOME is <scratch>/home).
 std::filesystem::path scratchRoot();
 

@@ -2,8 +2,6 @@
 // folder, with kelvo's QML modules and fonts, and `fixture` (windows_fixture.h) for a real
 // model. Like every kelvo test program it first moves HOME, the XDG folders and TMPDIR into a
 // scratch folder of its own; any QML warning fails the run.
-#include <unistd.h>
-
 #include <QDir>
 #include <QFontDatabase>
 #include <QQmlContext>
@@ -11,8 +9,8 @@
 #include <QtQuickTest>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
-#include <string>
 
 #include "tests/support/sandbox.h"
 #include "tests/ui_windows/windows_fixture.h"
@@ -22,7 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path scratch;
 int warnings = 0;
 QtMessageHandler previousHandler = nullptr;
 
@@ -35,33 +32,6 @@ void countWarnings(QtMsgType type, const QMessageLogContext& context, const QStr
         }
     }
     previousHandler(type, context, message);
-}
-
-bool moveIntoScratch() {
-    const char* tmp = std::getenv("TMPDIR");
-    const fs::path base = tmp != nullptr && *tmp != '\0' ? fs::path(tmp) : fs::path("/tmp");
-    fs::create_directories(base);
-    std::string pattern = (base / "kelvo-windows-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        return false;
-    }
-    scratch = pattern;
-    const fs::path home = scratch / "home";
-    const std::pair<const char*, fs::path> folders[] = {
-        {"HOME", home},
-        {"XDG_DATA_HOME", home / ".local/share"},
-        {"XDG_CONFIG_HOME", home / ".config"},
-        {"XDG_CACHE_HOME", home / ".cache"},
-        {"XDG_STATE_HOME", home / ".local/state"},
-        {"XDG_RUNTIME_DIR", scratch / "run"},
-        {"TMPDIR", scratch / "tmp"},
-    };
-    for (const auto& [name, path] : folders) {
-        fs::create_directories(path);
-        ::setenv(name, path.c_str(), 1);
-    }
-    fs::permissions(scratch / "run", fs::perms::owner_all, fs::perm_options::replace);
-    return true;
 }
 
 }  // namespace
@@ -94,8 +64,11 @@ class Setup : public QObject {
 };
 
 int main(int argc, char** argv) {
-    if (!moveIntoScratch()) {
-        std::fputs("cannot create a scratch folder\n", stderr);
+    fs::path scratch;
+    try {
+        scratch = kelvo::test::enterScratchHome("kelvo-windows");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -107,10 +80,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%d QML warning(s) during the run\n", warnings);
         status = status == 0 ? 1 : status;
     }
-    const char* keep = std::getenv("KELVO_KEEP_SCRATCH");
-    if (keep == nullptr || std::string(keep) != "1") {
-        kelvo::test::removeTree(scratch);
-    }
+    kelvo::test::leaveScratchHome(scratch);
     return status;
 }
 
