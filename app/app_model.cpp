@@ -1096,15 +1096,19 @@ void AppModel::retry(const QString& videoID) {
     retry(entry);
 }
 
-bool AppModel::open(const CatalogEntry& entry) {
-    std::optional<std::string> path;
-    if (catalog_) {
-        try {
-            path = catalog_->filePath(entry.videoID);
-        } catch (const std::exception&) {
-            path.reset();
-        }
+std::optional<std::string> AppModel::bestFile(const std::string& videoID) const {
+    if (!catalog_) {
+        return std::nullopt;
     }
+    try {
+        return catalog_->filePath(videoID);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+bool AppModel::open(const CatalogEntry& entry) {
+    const std::optional<std::string> path = bestFile(entry.videoID);
     if (!path || !services_.files || !services_.files->open(qs(*path))) {
         emit beep();
         return false;
@@ -1119,14 +1123,7 @@ bool AppModel::open(const QString& videoID) {
 }
 
 bool AppModel::reveal(const CatalogEntry& entry) {
-    std::optional<std::string> path;
-    if (catalog_) {
-        try {
-            path = catalog_->filePath(entry.videoID);
-        } catch (const std::exception&) {
-            path.reset();
-        }
-    }
+    const std::optional<std::string> path = bestFile(entry.videoID);
     if (!path || !services_.files || !services_.files->reveal(qs(*path))) {
         emit beep();
         return false;

@@ -286,6 +286,8 @@ class AppModel : public QObject {
 
   private:
     struct Job;
+    // The video's best existing file (as the Library opens it), or nothing; never throws.
+    std::optional<std::string> bestFile(const std::string& videoID) const;
     bool beginJob();
     void startWorker(std::function<void(std::stop_token)> work);
     void finishJob(JobKind kind, bool ok, const QStringList& results);
