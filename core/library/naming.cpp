@@ -1,5 +1,9 @@
 #include "core/library/naming.h"
 
+#include <uuid/uuid.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "core/text/unicode.h"
@@ -19,9 +23,10 @@ bool isDot(const std::string& character) {
     return !character.empty() && character.front() == '.';
 }
 
-// Video ids from YouTube hold only letters, digits, "_" and "-". A link of another site can
-// carry anything, so every other byte becomes "_": the id can then never climb out of the
-// download folder ("../") nor carry a slash into the name.
+// Video ids from YouTube hold only letters, digits, "_" and "-" (11 of them). A link of another
+// site can carry anything, so every other byte becomes "_": the id can then never climb out of
+// the download folder ("../") nor carry a slash into the name. A longer id keeps its start and
+// ends in a hash of the whole id, so two long ids that share a start still name two files.
 std::string safeVideoID(std::string_view videoID) {
     std::string out;
     out.reserve(videoID.size());
@@ -29,6 +34,16 @@ std::string safeVideoID(std::string_view videoID) {
         const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                           (c >= '0' && c <= '9') || c == '_' || c == '-';
         out += safe ? c : '_';
+    }
+    if (out.size() > maxVideoIDBytes) {
+        std::uint32_t hash = 2166136261u;  // FNV-1a over the id as given
+        for (const char c : videoID) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        }
+        char suffix[10];
+        std::snprintf(suffix, sizeof suffix, "-%08x", hash);
+        out.resize(maxVideoIDBytes - 9);
+        out += suffix;
     }
     return out;
 }
@@ -124,6 +139,14 @@ std::string datePrefix(const std::optional<std::string>& uploadDate) {
     }
     const std::string& d = *uploadDate;
     return d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2);
+}
+
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+    uuid_t id;
+    uuid_generate(id);
+    char text[37];
+    uuid_unparse_lower(id, text);
+    return target.parent_path() / (std::string(".kelvo-") + text + ".tmp");
 }
 
 }  // namespace kelvo::Naming

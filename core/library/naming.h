@@ -3,6 +3,7 @@
 // The names of everything kelvo creates in the user's library: video base names, playlist
 // folders, the archive folder. Pure functions, safe on any thread.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,5 +30,14 @@ std::string sanitize(std::string_view text, std::string_view fallback);
 
 // "YYYY-MM-DD" from yt-dlp's eight-digit upload date, or "undated".
 std::string datePrefix(const std::optional<std::string>& uploadDate);
+
+// The id part of a file name is never longer than this many bytes. With a title at maxBytes the
+// base name then leaves room for an extension, a " (2)" of a numbered move and the suffixes of
+// yt-dlp's own partial files (".f137.mp4.part") within the file system's 255 bytes.
+inline constexpr std::size_t maxVideoIDBytes = 24;
+
+// ".kelvo-<uuid>.tmp" in the folder of `target`: a file being written aside before it is renamed
+// into place. It never repeats the target's name, which may already be near the 255-byte limit.
+std::filesystem::path temporaryBeside(const std::filesystem::path& target);
 
 }  // namespace kelvo::Naming

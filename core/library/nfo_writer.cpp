@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <uuid/uuid.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -133,19 +132,6 @@ std::string runtimeMinutes(double seconds) {
     throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
 
-// A name beside `target` that no other writer uses: ".kelvo-<uuid>.tmp". It does not repeat the
-// target's name: a sidecar's name may already be close to the file system's 255-byte limit.
-fs::path temporaryBeside(const fs::path& target) {
-    uuid_t id;
-    uuid_generate(id);
-    char text[37];
-    uuid_unparse_lower(id, text);
-    std::string name = ".kelvo-";
-    name += text;
-    name += ".tmp";
-    return target.parent_path() / name;
-}
-
 void writeAll(int fd, std::string_view data, const fs::path& path) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
@@ -207,7 +193,7 @@ std::string xml(const VideoMetadata& meta, const std::optional<std::string>& sum
 void write(const VideoMetadata& meta, const std::optional<std::string>& summary,
            const std::vector<std::string>& tags, const fs::path& to) {
     const std::string doc = xml(meta, summary, tags);
-    const fs::path temporary = temporaryBeside(to);
+    const fs::path temporary = Naming::temporaryBeside(to);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         fail("cannot write sidecar", to, errno);

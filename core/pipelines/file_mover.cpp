@@ -1,9 +1,9 @@
 #include "core/pipelines/file_mover.h"
 
-#include <uuid/uuid.h>
-
 #include <string>
 #include <system_error>
+
+#include "core/library/naming.h"
 
 namespace fs = std::filesystem;
 
@@ -17,18 +17,9 @@ bool taken(const fs::path& path) {
     return fs::exists(fs::symlink_status(path, error));
 }
 
-// ".<name>.<uuid>.part" beside the final name: a copy in progress never shows under that name.
-fs::path partialBeside(const fs::path& target) {
-    uuid_t id;
-    uuid_generate(id);
-    char text[37];
-    uuid_unparse_lower(id, text);
-    return target.parent_path() / ("." + target.filename().string() + "." + text + ".part");
-}
-
 // Copies `source` to `target` through a partial file renamed into place.
 void copyThroughPartial(const fs::path& source, const fs::path& target) {
-    const fs::path partial = partialBeside(target);
+    const fs::path partial = Naming::temporaryBeside(target);
     try {
         fs::copy_file(source, partial);
         fs::rename(partial, target);
