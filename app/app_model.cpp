@@ -207,7 +207,7 @@ void AppModel::startUp() {
     }
     // Videos an earlier crash or quit left "downloading" can be retried or removed again. Only
     // when no other process runs a job: its videos are downloading for real.
-    if (catalog_) {
+    if (catalog_ && !options_.readOnly) {
         try {
             if (jobLock_.tryAcquire()) {
                 catalog_->failInterruptedDownloads();
@@ -219,9 +219,11 @@ void AppModel::startUp() {
     }
 
     // 3-4. The activity log.
-    activityLog_.trim();
-    activityLog_.append(QStringLiteral("kelvo started (") + BuildVersion::pill() +
-                        QLatin1Char(')'));
+    if (!options_.readOnly) {
+        activityLog_.trim();
+        activityLog_.append(QStringLiteral("kelvo started (") + BuildVersion::pill() +
+                            QLatin1Char(')'));
+    }
 
     // 5. The appearance is read by the views from `appearance`.
     // 6.

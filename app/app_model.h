@@ -115,6 +115,9 @@ class AppModel : public QObject {
         std::function<ToolLocator()> makeLocator;
         // How long a stopped yt-dlp may take to exit after SIGTERM before it is killed.
         int killGraceMs = 3000;
+        // Only reading (kelvo-cli list, log, ...): start-up writes no start line, leaves the
+        // activity log untrimmed and marks no interrupted download failed.
+        bool readOnly = false;
     };
 
     // Runs the start-up sequence: settings, catalog (a failure goes to lastError), interrupted

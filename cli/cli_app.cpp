@@ -67,11 +67,14 @@ struct Arguments {
 // One run of kelvo-cli: the model, the stop signals and the command's result.
 class Session {
   public:
-    explicit Session(bool watch) {
+    enum class Mode { job, watch, readOnly };
+
+    explicit Session(Mode mode = Mode::job) {
         DesktopServices services = makeHeadlessServices();
         services.relauncher = std::make_unique<NoRelaunch>();
         AppModel::Options options;
-        options.automaticSync = watch;
+        options.automaticSync = mode == Mode::watch;
+        options.readOnly = mode == Mode::readOnly;
         options.registerShortcut = false;
         options.quitAfterReset = false;
         model_ = std::make_unique<AppModel>(std::move(services), std::move(options));
@@ -188,7 +191,7 @@ QString entryLine(const CatalogEntry& entry) {
 }
 
 int runAdd(const Arguments& args) {
-    Session session(false);
+    Session session;
     AppModel& model = session.model();
     if (!session.requireCatalog()) {
         return CliApp::failed;
@@ -219,7 +222,7 @@ int runAdd(const Arguments& args) {
 }
 
 int runStop(const Arguments& args) {
-    Session session(false);
+    Session session;
     if (!session.requireCatalog()) {
         return CliApp::failed;
     }
@@ -235,7 +238,7 @@ int runStop(const Arguments& args) {
 }
 
 int runList(const Arguments& args) {
-    Session session(false);
+    Session session(Session::Mode::readOnly);
     if (!session.requireCatalog()) {
         return CliApp::failed;
     }
@@ -256,7 +259,7 @@ int runList(const Arguments& args) {
 }
 
 int runPlaylists(const Arguments& args) {
-    Session session(false);
+    Session session(Session::Mode::readOnly);
     if (!session.requireCatalog()) {
         return CliApp::failed;
     }
@@ -275,7 +278,7 @@ int runPlaylists(const Arguments& args) {
 }
 
 int runRetry(const Arguments& args) {
-    Session session(false);
+    Session session;
     AppModel& model = session.model();
     if (!session.requireCatalog()) {
         return CliApp::failed;
@@ -297,7 +300,7 @@ int runRetry(const Arguments& args) {
 }
 
 int runRemove(const Arguments& args) {
-    Session session(false);
+    Session session;
     AppModel& model = session.model();
     if (!session.requireCatalog()) {
         return CliApp::failed;
@@ -323,7 +326,7 @@ int runRemove(const Arguments& args) {
 }
 
 int runFolder(const Arguments& args) {
-    Session session(false);
+    Session session(args.folder ? Session::Mode::job : Session::Mode::readOnly);
     AppModel& model = session.model();
     if (!args.folder) {
         out(model.libraryFolder());
@@ -339,7 +342,7 @@ int runFolder(const Arguments& args) {
 }
 
 int runLog(const Arguments& args) {
-    Session session(false);
+    Session session(Session::Mode::readOnly);
     const QStringList newestFirst = session.model().activityLines();
     const qsizetype count = std::min<qsizetype>(args.lines, newestFirst.size());
     for (qsizetype i = count - 1; i >= 0; --i) {
@@ -355,7 +358,7 @@ int runReset(const Arguments& args) {
                            "login; add --yes to do it."));
         return CliApp::usage;
     }
-    Session session(false);
+    Session session;
     session.model().resetToFactory(args.trashVideos);
     out(
         QStringLiteral("kelvo was reset; the catalog and the log are in a dated "
@@ -430,7 +433,7 @@ int CliApp::run(int argc, char** argv) {
     }
 
     if (get->parsed()) {
-        Session session(false);
+        Session session;
         if (!session.requireCatalog()) {
             return failed;
         }
@@ -448,7 +451,7 @@ int CliApp::run(int argc, char** argv) {
         return runStop(args);
     }
     if (sync->parsed()) {
-        Session session(false);
+        Session session;
         if (!session.requireCatalog()) {
             return failed;
         }
@@ -456,7 +459,7 @@ int CliApp::run(int argc, char** argv) {
         return session.runJob(args.due ? model.syncDue() : model.syncNow());
     }
     if (watch->parsed()) {
-        Session session(true);
+        Session session(Session::Mode::watch);
         return session.watch();
     }
     if (list->parsed()) {
