@@ -1,391 +1,602 @@
-// AppModel without running jobs: start-up, the log, the texts, playlists and settings, Library
-// entries, the login item and the factory reset.
+// AppModel over a real catalog in a home folder of its own, with the yt-dlp stand-in and
+// recording desktop services: start-up, the log and its texts, playlists, Library removal, the
+// login item, the factory reset, and the jobs (downloads, the clipboard shortcut, sync runs,
+// busy refusals, adding a playlist, progress, the due check and stopping).
 
-#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
-#include <fstream>
 
 #include "app/job_lock.h"
 #include "app/paths.h"
-#include "tests/app_model/model_fixture.h"
+#include "core/catalog/catalog.h"
+#include "tests/app_model/model_world.h"
+#include "tests/support/qt.h"
 
 namespace kelvo::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "kelvo_app_model_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QCoreApplication> app_;
-};
+using JobStart = AppModel::JobStart;
 
 [[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment<QCoreApplication>);
 
-std::vector<std::string> fileLines(const fs::path& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
+QStringList fileLines(const fs::path& path) {
+    return QString::fromStdString(readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-// A video row as a download left it, with its file (and sidecar) on disk when asked.
-void seedVideo(Catalog& catalog, const std::string& id, const std::string& title,
-               VideoStatus status, const std::optional<fs::path>& file = std::nullopt,
-               bool withNfo = false) {
+std::string vid(char letter) {
+    return std::string(11, letter);
+}
+
+QString link(char letter) {
+    return QString::fromStdString("https://www.youtube.com/watch?v=" + vid(letter));
+}
+
+FakeVideo video(char letter, const std::string& title, double sleepSeconds = 0) {
+    return {.id = vid(letter),
+            .title = title,
+            .info = {{"upload_date", "20240131"}},
+            .phase = FakePhase::download,
+            .sleepSeconds = sleepSeconds};
+}
+
+FakeVideo failing(char letter, FakeBehaviour behaviour) {
+    return {.id = vid(letter), .behaviour = behaviour, .phase = FakePhase::download};
+}
+
+// A video row as a download left it, with its file (and .nfo) on disk when asked.
+void seedVideo(Catalog& catalog, const std::string& id, VideoStatus status, int files = 0,
+               const fs::path& file = {}) {
     VideoRecord video;
     video.videoID = id;
-    video.title = title;
-    video.status = status;
+    video.title = "Clip";
     catalog.upsertVideo(video);
     catalog.setStatus(id, status);
-    if (file) {
-        writeFile(*file, "mp4");
-        if (withNfo) {
-            writeFile(fs::path(*file).replace_extension(".nfo"), "<movie/>");
+    if (files > 0) {
+        writeFile(file, "mp4");
+        if (files > 1) {
+            writeFile(fs::path(file).replace_extension(".nfo"), "<movie/>");
         }
-        catalog.setFilePath(id, file->string());
+        catalog.setFilePath(id, file.string());
     }
 }
+
+// Whether a process whose command line mentions `text` runs.
+bool processMentioning(const std::string& text) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        if (readFile(entry.path() / "cmdline").find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class ModelTest : public ::testing::Test {
+  protected:
+    AppModel& start(std::optional<AppModel::Options> options = std::nullopt) {
+        model.reset();
+        model = std::make_unique<AppModel>(world.services(),
+                                           options ? std::move(*options) : world.options());
+        return *model;
+    }
+    bool waitForJob() {
+        return processEventsUntil([this] { return !model->isBusy(); }, 30000);
+    }
+    QStringList logLines() const { return fileLines(world.dataFolder() / "activity.log"); }
+    // Puts a playlist of these videos on the service and registers it with the catalog.
+    void addPlaylist(const std::string& id, const std::string& title,
+                     const std::vector<std::string>& videoIDs) {
+        FakePlaylist remote{.id = id, .title = title};
+        for (const std::string& videoID : videoIDs) {
+            remote.entries.push_back({.id = videoID});
+        }
+        world.service.addPlaylist(remote);
+        model->catalog()->addPlaylist(id, title, model->playlistRoot().toStdString(), 30);
+        model->refresh();
+    }
+
+    ModelWorld world;
+    DesktopRecord& record = *world.record;
+    FakeService& service = world.service;
+    std::unique_ptr<AppModel> model;
+};
+
+// ---- Start-up and the log ----
 
 TEST_F(ModelTest, FirstLaunchUsesDefaultsOpensTheCatalogAndWritesTheStartLine) {
     AppModel& m = start();
-    EXPECT_EQ(m.libraryFolder(), QStringLiteral("~/Videos/kelvo"));
-    EXPECT_EQ(m.appearance(), QStringLiteral("dark"));
+    EXPECT_EQ(m.libraryFolder(), "~/Videos/kelvo");
+    EXPECT_EQ(m.appearance(), "dark");
     EXPECT_TRUE(m.catalogOpen());
-    EXPECT_TRUE(fs::exists(dataFolder() / "catalog.sqlite"));
-    EXPECT_TRUE(m.lastError().isEmpty());
+    EXPECT_TRUE(fs::exists(world.dataFolder() / "catalog.sqlite"));
+    EXPECT_EQ(m.lastError(), "");
     EXPECT_FALSE(m.isBusy());
     EXPECT_TRUE(m.clipboardShortcutActive());
-    EXPECT_EQ(m.singlesRoot().toStdString(), singles().string());
-    const auto lines = fileLines(dataFolder() / "activity.log");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("  kelvo started (" + m.buildPill().toStdString() + ")"),
-              std::string::npos);
+    EXPECT_EQ(m.singlesRoot().toStdString(), world.singles().string());
+    ASSERT_EQ(logLines().size(), 1);
+    EXPECT_TRUE(logLines()[0].endsWith("  kelvo started (" + m.buildPill() + ")"));
     EXPECT_TRUE(m.activity().isEmpty());  // the start line is for the file only
-}
 
-TEST_F(ModelTest, AShortcutTheDesktopRefusesLeavesTheFlagOffAndStartUpGoesOn) {
-    record->hotKeyAvailable = false;
-    AppModel& m = start();
-    EXPECT_FALSE(m.clipboardShortcutActive());
-    EXPECT_TRUE(m.catalogOpen());
+    record.hotKeyAvailable = false;  // a shortcut the desktop refuses stops nothing else
+    EXPECT_FALSE(start().clipboardShortcutActive());
+    EXPECT_TRUE(model->catalogOpen());
 }
 
 TEST_F(ModelTest, AnUnopenableCatalogIsShownAndJobsAreRefused) {
-    fs::create_directories(dataFolder() / "catalog.sqlite");  // a folder where the file belongs
+    fs::create_directories(world.dataFolder() / "catalog.sqlite");  // a folder, not a file
     AppModel& m = start();
     EXPECT_FALSE(m.catalogOpen());
-    EXPECT_TRUE(m.lastError().startsWith(QStringLiteral("catalog: ")))
-        << m.lastError().toStdString();
-    EXPECT_EQ(m.syncNow(), AppModel::JobStart::noCatalog);
-    EXPECT_EQ(m.download(QStringLiteral("https://youtu.be/aaaaaaaaaaa")),
-              AppModel::JobStart::noCatalog);
-    EXPECT_EQ(m.lastError(), QStringLiteral("The catalog is not open — quit and reopen kelvo."));
-    ASSERT_EQ(record->notifications.size(), 1u);
-    EXPECT_EQ(
-        record->notifications[0],
-        QStringLiteral("Download not started: the catalog is not open. Quit and reopen kelvo."));
+    EXPECT_TRUE(m.lastError().startsWith("catalog: ")) << m.lastError().toStdString();
+    EXPECT_EQ(m.syncNow(), JobStart::noCatalog);
+    EXPECT_EQ(m.download(link('a')), JobStart::noCatalog);
+    EXPECT_EQ(m.lastError(), "The catalog is not open — quit and reopen kelvo.");
+    EXPECT_EQ(record.notifications,
+              QStringList{"Download not started: the catalog is not open. Quit and reopen kelvo."});
     EXPECT_FALSE(m.isBusy());
     EXPECT_TRUE(service.calls().empty());
 }
 
-TEST_F(ModelTest, DownloadsInterruptedByAnEarlierRunBecomeFailedAtStartUp) {
-    {
-        Catalog catalog(Catalog::defaultURL());
-        seedVideo(catalog, vid('a'), "Half done", VideoStatus::downloading);
-        seedVideo(catalog, vid('b'), "Done", VideoStatus::done);
+TEST_F(ModelTest, InterruptedDownloadsBecomeFailedOnlyWhenNoOtherProcessRunsAJob) {
+    for (const bool otherJob : {false, true}) {
+        SCOPED_TRACE(otherJob);
+        model.reset();
+        const std::string id = vid(otherJob ? 'c' : 'a');
+        {
+            Catalog catalog(Catalog::defaultURL());
+            seedVideo(catalog, id, VideoStatus::downloading);
+            seedVideo(catalog, vid('b'), VideoStatus::done);
+        }
+        JobLock other;  // another holder, exactly as kelvo-cli in another process
+        ASSERT_TRUE(!otherJob || other.tryAcquire());
+        const auto row = start().catalog()->video(id);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->status, otherJob ? VideoStatus::downloading : VideoStatus::failed);
+        EXPECT_EQ(row->error.value_or(""), otherJob ? "" : "interrupted before it finished");
+        EXPECT_EQ(model->catalog()->video(vid('b'))->status, VideoStatus::done);
     }
-    AppModel& m = start();
-    const auto a = m.catalog()->video(vid('a'));
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->status, VideoStatus::failed);
-    EXPECT_EQ(a->error, "interrupted before it finished");
-    EXPECT_EQ(m.catalog()->video(vid('b'))->status, VideoStatus::done);
-}
-
-TEST_F(ModelTest, DownloadsOfAJobInAnotherProcessStayDownloading) {
-    {
-        Catalog catalog(Catalog::defaultURL());
-        seedVideo(catalog, vid('a'), "Being fetched elsewhere", VideoStatus::downloading);
-    }
-    JobLock other;  // another holder, exactly as another process
-    ASSERT_TRUE(other.tryAcquire());
-    AppModel& m = start();
-    EXPECT_EQ(m.catalog()->video(vid('a'))->status, VideoStatus::downloading);
 }
 
 TEST_F(ModelTest, StartUpTrimsTheLogToTheNewestThousandLinesBeforeItsStartLine) {
     for (const int count : {1001, 1000}) {
-        fs::create_directories(dataFolder());
-        {
-            std::ofstream out(dataFolder() / "activity.log", std::ios::trunc);
-            for (int i = 1; i <= count; ++i) {
-                out << "2024-01-01 00:00:00  line " << i << "\n";
-            }
-        }
-        start();
-        const auto lines = fileLines(dataFolder() / "activity.log");
-        ASSERT_EQ(lines.size(), 1001u) << count;
-        EXPECT_EQ(lines[0], "2024-01-01 00:00:00  line " + std::to_string(count - 999)) << count;
-        EXPECT_NE(lines[1000].find("kelvo started"), std::string::npos);
+        SCOPED_TRACE(count);
         model.reset();
+        std::string log;
+        for (int i = 1; i <= count; ++i) {
+            log += "2024-01-01 00:00:00  line " + std::to_string(i) + "\n";
+        }
+        writeFile(world.dataFolder() / "activity.log", log);
+        start();
+        const QStringList lines = logLines();
+        ASSERT_EQ(lines.size(), 1001);
+        EXPECT_EQ(lines[0], "2024-01-01 00:00:00  line " + QString::number(count - 999));
+        EXPECT_TRUE(lines[1000].contains("kelvo started"));
     }
 }
 
-TEST_F(ModelTest, LogKeepsTheNewestFiftyAndWritesOneFileLinePerMessage) {
+TEST_F(ModelTest, TheLogKeepsFiftyLinesAndTheFirstDownloadLineOfAJobNotifiesOnce) {
     AppModel& m = start();
     QSignalSpy appended(&m, &AppModel::activityAppended);
     for (int i = 1; i <= 51; ++i) {
         m.log(QStringLiteral("message %1").arg(i));
     }
     ASSERT_EQ(m.activity().size(), 50);
-    EXPECT_EQ(m.activity().first(), QStringLiteral("message 2"));
-    EXPECT_EQ(m.activity().last(), QStringLiteral("message 51"));
+    EXPECT_EQ(m.activity().first(), "message 2");
+    EXPECT_EQ(m.activity().last(), "message 51");
     EXPECT_EQ(appended.count(), 51);
+    m.log("two\nlines");
+    ASSERT_EQ(logLines().size(), 53);  // start line, 51 messages, one joined line
+    EXPECT_EQ(logLines().last().mid(19), "  two lines");
+    EXPECT_EQ(m.activityLines().first(), logLines().last());  // newest first
 
-    m.log(QStringLiteral("two\nlines"));
-    EXPECT_EQ(m.activity().last(), QStringLiteral("two\nlines"));
-    const auto lines = fileLines(dataFolder() / "activity.log");
-    ASSERT_EQ(lines.size(), 53u);  // start line, 51 messages, one joined line
-    EXPECT_EQ(lines.back().substr(19), "  two lines");
-    EXPECT_EQ(m.activityLines().first().toStdString(), lines.back());  // newest first
-}
-
-TEST_F(ModelTest, TheDownloadLineSetsTheTitleAndNotifiesOnce) {
-    AppModel& m = start();
-    m.log(QStringLiteral("Reading video info…"));
-    EXPECT_TRUE(m.currentTitle().isEmpty());
-    m.log(QStringLiteral("Downloading \"First\" (best up to 1080p)…"));
-    m.log(QStringLiteral("Downloading \"Second\" (best up to 1080p)…"));
-    EXPECT_EQ(m.currentTitle(), QStringLiteral("\"Second\" (best up to 1080p)…"));
-    ASSERT_EQ(record->notifications.size(), 1u);
-    EXPECT_EQ(record->notifications[0],
-              QStringLiteral("Downloading \"First\" (best up to 1080p)…"));
-    EXPECT_TRUE(record->badTitles.empty());
+    m.log("Reading video info…");
+    EXPECT_EQ(m.currentTitle(), "");
+    m.log("Downloading \"First\" (best up to 1080p)…");
+    m.log("Downloading \"Second\" (best up to 1080p)…");
+    EXPECT_EQ(m.currentTitle(), "\"Second\" (best up to 1080p)…");
+    EXPECT_EQ(record.notifications, QStringList{"Downloading \"First\" (best up to 1080p)…"});
 }
 
 TEST(ModelTexts, SyncNotificationBody) {
-    struct Case {
-        int ready, archived, problems;
-        std::optional<QString> body;
-    };
-    const Case cases[] = {
+    const QString problems = " could not be downloaded (details in the Library)";
+    const std::tuple<int, int, int, std::optional<QString>> cases[] = {
         {0, 0, 0, std::nullopt},
         {0, 3, 0, std::nullopt},
-        {1, 0, 0, QStringLiteral("1 video ready")},
-        {2, 0, 0, QStringLiteral("2 videos ready")},
-        {2, 1, 3,
-         QStringLiteral("2 videos ready · 1 archived · 3 could not be downloaded (details in the "
-                        "Library)")},
-        {0, 0, 2,
-         QStringLiteral("No new videos · 2 could not be downloaded (details in the Library)")},
+        {1, 0, 0, "1 video ready"},
+        {2, 0, 0, "2 videos ready"},
+        {2, 1, 3, "2 videos ready · 1 archived · 3" + problems},
+        {0, 0, 2, "No new videos · 2" + problems},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(AppModel::syncNotificationBody(c.ready, c.archived, c.problems), c.body)
-            << c.ready << "/" << c.archived << "/" << c.problems;
+    for (const auto& [ready, archived, failed, body] : cases) {
+        EXPECT_EQ(AppModel::syncNotificationBody(ready, archived, failed), body)
+            << ready << "/" << archived << "/" << failed;
     }
 }
 
 TEST(ModelTexts, ClipboardRefusalShowsAtMostSixtyCharacters) {
-    const QString prefix = QStringLiteral("The clipboard doesn't hold a YouTube video link — ");
     const QString sixty(60, QLatin1Char('x'));
-    const QString emoji = QString::fromUtf8("👍🏽");  // one character of four code units
-    struct Case {
-        QString clipboard;
-        QString reason;
+    const QString emoji = "👍🏽";  // one character of four code units
+    const std::pair<QString, QString> cases[] = {
+        {"", "it is empty or not text"},
+        {"  \n\t \n", "it is empty or not text"},
+        {"  hello\n", "it holds “hello”"},
+        {sixty, "it holds “" + sixty + "”"},
+        {sixty + "y", "it holds “" + sixty + "…”"},
+        {emoji.repeated(61), "it holds “" + emoji.repeated(60) + "…”"},
     };
-    const Case cases[] = {
-        {QString(), QStringLiteral("it is empty or not text")},
-        {QStringLiteral("  \n\t \n"), QStringLiteral("it is empty or not text")},
-        {QStringLiteral("  hello\n"), QStringLiteral("it holds “hello”")},
-        {sixty, QStringLiteral("it holds “") + sixty + QStringLiteral("”")},
-        {sixty + QLatin1Char('y'), QStringLiteral("it holds “") + sixty + QStringLiteral("…”")},
-        {emoji.repeated(61),
-         QStringLiteral("it holds “") + emoji.repeated(60) + QStringLiteral("…”")},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(AppModel::clipboardRefusal(c.clipboard), prefix + c.reason + QLatin1Char('.'))
-            << c.clipboard.toStdString();
+    for (const auto& [clipboard, reason] : cases) {
+        EXPECT_EQ(AppModel::clipboardRefusal(clipboard),
+                  "The clipboard doesn't hold a YouTube video link — " + reason + ".")
+            << clipboard.toStdString();
     }
 }
 
-TEST_F(ModelTest, StopSyncingKeepsThePlaylistDisabledAndWritesTheFileLine) {
-    AppModel& m = start();
-    addPlaylist("PL1", "Mix", {});
-    ASSERT_EQ(m.enabledPlaylists().size(), 1u);
-    m.stopSyncing(m.playlists()[0]);
-    ASSERT_EQ(m.playlists().size(), 1u);
-    EXPECT_FALSE(m.playlists()[0].enabled);
-    EXPECT_TRUE(m.enabledPlaylistsVariant().isEmpty());
-    EXPECT_EQ(m.syncNow(), AppModel::JobStart::nothingToDo);
-    EXPECT_NE(fileLines(dataFolder() / "activity.log").back().find("  Stopped syncing Mix"),
-              std::string::npos);
-}
+// ---- Playlists, Library entries, login item, reset ----
 
-TEST_F(ModelTest, SettingTheLibraryFolderStoresItRetargetsEnabledPlaylistsAndLogsEachTime) {
+TEST_F(ModelTest, PlaylistsStopSyncingAndFollowTheLibraryFolder) {
     AppModel& m = start();
     addPlaylist("PL1", "On", {});
     addPlaylist("PL2", "Off", {});
-    m.catalog()->setPlaylistEnabled(m.playlists()[0].id, false);  // "Off" sorts first
-    m.refresh();
-    const QString folder = QString::fromStdString((box / "elsewhere").string());
+    m.stopSyncing(m.playlists()[0]);      // "Off" sorts first
+    ASSERT_EQ(m.playlists().size(), 2u);  // kept, only disabled
+    EXPECT_EQ(m.enabledPlaylistsVariant().size(), 1);
+    EXPECT_TRUE(logLines().last().endsWith("  Stopped syncing Off"));
+
+    const QString folder = QString::fromStdString((world.box / "elsewhere").string());
     m.setLibraryFolder(folder);
     m.setLibraryFolder(folder);
     EXPECT_EQ(SettingsStore().libraryFolder(), folder);
     for (const PlaylistRecord& playlist : m.playlists()) {
-        const bool moved = playlist.targetPath == (box / "elsewhere/Playlist").string();
-        EXPECT_EQ(moved, playlist.enabled) << playlist.title;
+        EXPECT_EQ(playlist.targetPath == (world.box / "elsewhere/Playlist").string(),
+                  playlist.enabled);
     }
-    int logged = 0;
-    for (const std::string& line : fileLines(dataFolder() / "activity.log")) {
-        logged += line.find("  Library folder set to " + folder.toStdString()) != std::string::npos;
+    EXPECT_EQ(logLines().filter("  Library folder set to " + folder).size(), 2);
+    m.stopSyncing(m.playlists()[1]);
+    EXPECT_EQ(m.syncNow(), JobStart::nothingToDo);
+}
+
+TEST_F(ModelTest, RemovingAnEntryDoesWhatItsStatusAllows) {
+    struct Case {
+        VideoStatus status;
+        int files;                         // 0: none; 1: the video; 2: the video and its .nfo
+        bool nfoStuck;                     // the Trash refuses the .nfo
+        QString line;                      // the activity line of a removal, or
+        QString error;                     // the refusal
+        std::optional<VideoStatus> after;  // the catalog row afterwards
+    };
+    const QString forgotten = "Removed failed entry \"Clip\" (a playlist will retry it)";
+    const Case cases[] = {
+        {VideoStatus::failed, 0, false, forgotten, "", std::nullopt},
+        {VideoStatus::needsSignIn, 0, false, forgotten, "", std::nullopt},
+        {VideoStatus::done, 0, false, "✓ Removed \"Clip\" from the Library", "",
+         VideoStatus::deleted},
+        {VideoStatus::done, 1, false, "✓ Moved 1 file of \"Clip\" to the Trash", "",
+         VideoStatus::deleted},
+        {VideoStatus::done, 2, false, "✓ Moved 2 files of \"Clip\" to the Trash", "",
+         VideoStatus::deleted},
+        {VideoStatus::downloading, 0, false, "",
+         "\"Clip\" is still downloading — delete it when it finishes.", VideoStatus::downloading},
+        {VideoStatus::done, 2, true, "",
+         "Could not move clip.nfo to the Trash: Invalid cross-device link", VideoStatus::done},
+    };
+    AppModel& m = start();
+    char letter = 'a';
+    for (const Case& c : cases) {
+        const std::string id = vid(letter++);
+        SCOPED_TRACE(id);
+        const fs::path file = world.singles() / id / "clip.mp4";
+        seedVideo(*m.catalog(), id, c.status, c.files, file);
+        record.untrashable = {c.nfoStuck ? "clip.nfo" : ""};
+        record.trashed.clear();
+        const QStringList before = m.activity();
+        m.remove(QString::fromStdString(id));
+        EXPECT_EQ(m.activity(), c.line.isEmpty() ? before : before + QStringList{c.line});
+        EXPECT_EQ(m.lastError(), c.error);
+        EXPECT_EQ(record.trashed.size(), c.nfoStuck ? 1 : c.files);
+        EXPECT_FALSE(fs::exists(file));
+        EXPECT_EQ(fs::exists(fs::path(file).replace_extension(".nfo")), c.nfoStuck);
+        const auto row = m.catalog()->video(id);
+        EXPECT_EQ(row ? std::optional(row->status) : std::nullopt, c.after);
+        EXPECT_EQ(std::ranges::count(m.entryRecords("", 100), id, &CatalogEntry::videoID),
+                  c.error.isEmpty() ? 0 : 1);
     }
-    EXPECT_EQ(logged, 2);
 }
 
-struct RemoveCase {
-    const char* name;
-    VideoStatus status;
-    int files;  // 0: no file; 1: video only; 2: video and .nfo
-    const char* expectedLine;
-    bool tombstone;
-};
-
-void PrintTo(const RemoveCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class RemoveTest : public ModelTest, public ::testing::WithParamInterface<RemoveCase> {};
-
-TEST_P(RemoveTest, RemovesTheEntryAsItsStatusRequires) {
-    const RemoveCase& c = GetParam();
-    AppModel& m = start();
-    const fs::path file = singles() / "clip.mp4";
-    seedVideo(*m.catalog(), vid('a'), "Clip", c.status,
-              c.files > 0 ? std::optional<fs::path>(file) : std::nullopt, c.files == 2);
-    m.refresh();
-    m.remove(QString::fromStdString(vid('a')));
-    ASSERT_FALSE(m.activity().isEmpty());
-    EXPECT_EQ(m.activity().last(), QString::fromUtf8(c.expectedLine));
-    EXPECT_TRUE(m.lastError().isEmpty());
-    EXPECT_EQ(record->trashed.size(), static_cast<std::size_t>(c.files));
-    EXPECT_FALSE(fs::exists(file));
-    const auto video = m.catalog()->video(vid('a'));
-    EXPECT_EQ(video.has_value(), c.tombstone);
-    if (video) {
-        EXPECT_EQ(video->status, VideoStatus::deleted);
-    }
-    EXPECT_TRUE(m.recent().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Statuses, RemoveTest,
-    ::testing::Values(RemoveCase{"Failed", VideoStatus::failed, 0,
-                                 "Removed failed entry \"Clip\" (a playlist will retry it)", false},
-                      RemoveCase{"SignIn", VideoStatus::needsSignIn, 0,
-                                 "Removed failed entry \"Clip\" (a playlist will retry it)", false},
-                      RemoveCase{"DoneNoFiles", VideoStatus::done, 0,
-                                 "✓ Removed \"Clip\" from the Library", true},
-                      RemoveCase{"DoneOneFile", VideoStatus::done, 1,
-                                 "✓ Moved 1 file of \"Clip\" to the Trash", true},
-                      RemoveCase{"DoneTwoFiles", VideoStatus::done, 2,
-                                 "✓ Moved 2 files of \"Clip\" to the Trash", true}),
-    [](const ::testing::TestParamInfo<RemoveCase>& p) { return std::string(p.param.name); });
-
-TEST_F(ModelTest, RemovingADownloadingEntryIsRefused) {
-    AppModel& m = start();
-    seedVideo(*m.catalog(), vid('a'), "Busy one", VideoStatus::downloading);
-    m.remove(QString::fromStdString(vid('a')));
-    EXPECT_EQ(m.lastError(),
-              QStringLiteral("\"Busy one\" is still downloading — delete it when it finishes."));
-    EXPECT_EQ(m.catalog()->video(vid('a'))->status, VideoStatus::downloading);
-    EXPECT_TRUE(m.activity().isEmpty());
-}
-
-TEST_F(ModelTest, AFileTheTrashRefusesStopsTheRemovalAndKeepsTheEntry) {
-    AppModel& m = start();
-    seedVideo(*m.catalog(), vid('a'), "Clip", VideoStatus::done, singles() / "clip.mp4", true);
-    record->untrashable = {"clip.nfo"};  // the second of the two paths
-    m.remove(QString::fromStdString(vid('a')));
-    EXPECT_EQ(m.lastError(),
-              QStringLiteral("Could not move clip.nfo to the Trash: Invalid cross-device link"));
-    EXPECT_EQ(record->trashed.size(), 1u);
-    EXPECT_TRUE(fs::exists(box / "trash/clip.mp4"));
-    EXPECT_TRUE(fs::exists(singles() / "clip.nfo"));
-    EXPECT_EQ(m.catalog()->video(vid('a'))->status, VideoStatus::done);
-    EXPECT_EQ(m.entryRecords(QString(), 10).size(), 1u);
-}
-
-TEST_F(ModelTest, LoginItemSwitchAndItsFailure) {
+TEST_F(ModelTest, TheLoginItemSwitchAndItsFailure) {
     AppModel& m = start();
     QSignalSpy changed(&m, &AppModel::launchAtLoginChanged);
     m.setLaunchAtLogin(true);
     EXPECT_TRUE(m.launchAtLogin());
     EXPECT_EQ(changed.count(), 1);
-    EXPECT_TRUE(m.loginItemNote().isEmpty());
-
-    record->loginFailure = "cannot write ~/.config/autostart/kelvo.desktop";
+    record.loginFailure = "cannot write ~/.config/autostart/kelvo.desktop";
     m.setLaunchAtLogin(false);
-    EXPECT_EQ(m.lastError(),
-              QStringLiteral("Login item: cannot write ~/.config/autostart/kelvo.desktop"));
+    EXPECT_EQ(m.lastError(), "Login item: cannot write ~/.config/autostart/kelvo.desktop");
     EXPECT_TRUE(m.launchAtLogin());  // it is still registered
 }
 
 TEST_F(ModelTest, FactoryResetMovesTheDataFolderToADatedBackupAndAsksForARelaunch) {
     for (const bool trashVideos : {false, true}) {
+        SCOPED_TRACE(trashVideos);
         AppModel& m = start();
-        m.setLibraryFolder(QStringLiteral("~/Movies"));
-        m.setAppearance(QStringLiteral("light"));
+        m.setLibraryFolder("~/Movies");
+        m.setAppearance("light");
         m.setLaunchAtLogin(true);
-        seedVideo(*m.catalog(), vid('a'), "Clip", VideoStatus::done, singles() / "clip.mp4");
+        const fs::path file = world.singles() / "clip.mp4";
+        seedVideo(*m.catalog(), vid('a'), VideoStatus::done, 1, file);
         QSignalSpy done(&m, &AppModel::resetDone);
-
         m.resetToFactory(trashVideos);
 
         EXPECT_EQ(done.count(), 1);
         EXPECT_FALSE(m.catalogOpen());
-        EXPECT_FALSE(fs::exists(dataFolder()));
+        EXPECT_FALSE(fs::exists(world.dataFolder()));
         std::vector<fs::path> backups;
-        for (const auto& entry : fs::directory_iterator(dataFolder().parent_path())) {
+        for (const auto& entry : fs::directory_iterator(world.dataFolder().parent_path())) {
             if (entry.path().filename().string().starts_with("kelvo-reset-backup-")) {
                 backups.push_back(entry.path());
             }
         }
         ASSERT_EQ(backups.size(), trashVideos ? 2u : 1u);
         std::sort(backups.begin(), backups.end());
-        const fs::path backup = backups.back();
-        EXPECT_EQ(backups.front().filename().string().size(),
+        EXPECT_EQ(backups[0].filename().string().size(),
                   std::string("kelvo-reset-backup-yyyyMMdd-HHmmss").size());
-        EXPECT_TRUE(fs::exists(backup / "catalog.sqlite"));
-        const std::string last = fileLines(backup / "activity.log").back();
-        EXPECT_NE(last.find(std::string("  Reset to factory (videos to Trash: ") +
-                            (trashVideos ? "yes" : "no") + ")"),
-                  std::string::npos);
-        EXPECT_EQ(fs::exists(singles() / "clip.mp4"), !trashVideos);
-        EXPECT_FALSE(record->loginEnabled);
-        EXPECT_FALSE(QFile::exists(paths::settingsFile()) &&
-                     QSettings(paths::settingsFile(), QSettings::IniFormat).contains("appearance"));
-        EXPECT_EQ(m.libraryFolder(), QStringLiteral("~/Videos/kelvo"));
-        EXPECT_EQ(record->relaunches, trashVideos ? 2 : 1);
-        model.reset();
+        EXPECT_TRUE(fs::exists(backups.back() / "catalog.sqlite"));
+        EXPECT_TRUE(fileLines(backups.back() / "activity.log")
+                        .last()
+                        .endsWith(QStringLiteral("  Reset to factory (videos to Trash: %1)")
+                                      .arg(trashVideos ? "yes" : "no")));
+        EXPECT_EQ(fs::exists(file), !trashVideos);
+        EXPECT_FALSE(record.loginEnabled);
+        EXPECT_FALSE(QSettings(paths::settingsFile(), QSettings::IniFormat).contains("appearance"));
+        EXPECT_EQ(m.libraryFolder(), "~/Videos/kelvo");
+        EXPECT_EQ(record.relaunches, trashVideos ? 2 : 1);
     }
     // The relaunched program finds no catalog and starts afresh.
-    AppModel& fresh = start();
-    EXPECT_TRUE(fresh.catalogOpen());
-    EXPECT_TRUE(fresh.entryRecords(QString(), 10).empty());
+    EXPECT_TRUE(start().catalogOpen());
+    EXPECT_TRUE(model->entryRecords("", 10).empty());
+}
+
+// ---- Jobs ----
+
+TEST_F(ModelTest, AFailedDownloadIsReportedEverywhereAndRetrySavesItIntoSingles) {
+    AppModel& m = start();
+    EXPECT_EQ(m.download(" \t "), JobStart::nothingToDo);
+    service.addVideo(failing('a', FakeBehaviour::unsupported));
+    ASSERT_EQ(m.download(" \t" + link('a') + "  "), JobStart::started);
+    ASSERT_TRUE(waitForJob());
+    EXPECT_EQ(service.calls().front().back(), link('a').toStdString());
+    EXPECT_TRUE(m.lastError().contains("Unsupported URL")) << m.lastError().toStdString();
+    EXPECT_EQ(m.activity().last(), "✗ " + m.lastError());
+    EXPECT_EQ(record.notifications.last(), "Download failed: " + m.lastError());
+    EXPECT_EQ(m.catalog()->video(vid('a'))->status, VideoStatus::failed);
+
+    service.addVideo(video('a', "First clip"));
+    record.notifications.clear();
+    QSignalSpy finished(&m, &AppModel::jobFinished);
+    m.retry(QString::fromStdString(vid('a')));
+    EXPECT_TRUE(m.isBusy());  // set before the job runs
+    ASSERT_TRUE(waitForJob());
+    const fs::path file = world.singles() / "2024-01-31 - First clip [aaaaaaaaaaa].mp4";
+    EXPECT_TRUE(fs::exists(file));
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_TRUE(finished[0][1].toBool());
+    EXPECT_EQ(finished[0][2].toStringList(), QStringList{QString::fromStdString(file.string())});
+    EXPECT_EQ(m.currentTitle(), "");
+    EXPECT_EQ(m.lastError(), "");
+    EXPECT_EQ(m.activity().last(), "✓ Saved 2024-01-31 - First clip [aaaaaaaaaaa].mp4");
+    EXPECT_EQ(record.notifications, (QStringList{"Downloading \"First clip\" (best up to 1080p)…",
+                                                 "Ready: 2024-01-31 - First clip [aaaaaaaaaaa]"}));
+    ASSERT_EQ(m.recent().size(), 1u);
+    EXPECT_EQ(m.recent()[0].videoID, vid('a'));
+}
+
+TEST_F(ModelTest, TheShortcutAnswersEveryKindOfClipboard) {
+    AppModel& m = start();
+    ASSERT_TRUE(record.hotKeyHandler);
+    for (const auto& [clipboard, notification] : std::initializer_list<std::pair<QString, QString>>{
+             {" \n ", AppModel::clipboardRefusal(" \n ")},
+             {"just words", AppModel::clipboardRefusal("just words")},
+             {"https://www.youtube.com/playlist?list=PLabc",
+              "That's a playlist link. The shortcut downloads single videos for now."}}) {
+        record.notifications.clear();
+        record.clipboard = clipboard;
+        record.hotKeyHandler();
+        EXPECT_EQ(record.notifications, QStringList{notification});
+    }
+    EXPECT_FALSE(m.isBusy());
+    EXPECT_TRUE(m.activity().isEmpty());
+
+    // A short link is downloaded as the canonical one, announced once.
+    service.addVideo(video('b', "Short"));
+    record.notifications.clear();
+    record.clipboard = "https://youtu.be/bbbbbbbbbbb?si=x";
+    record.hotKeyHandler();
+    ASSERT_TRUE(waitForJob());
+    EXPECT_EQ(record.notifications, (QStringList{"Downloading from clipboard: " + link('b'),
+                                                 "Ready: 2024-01-31 - Short [bbbbbbbbbbb]"}));
+    EXPECT_EQ(service.calls().front().back(), link('b').toStdString());
+}
+
+TEST_F(ModelTest, AJobHereOrInAnotherProcessRefusesEveryOtherStart) {
+    AppModel& m = start();
+    service.addVideo(video('a', "Slow", 1));
+    addPlaylist("PL1", "Mix", {vid('a')});
+    const auto expectRefusals = [&] {
+        EXPECT_EQ(m.syncNow(), JobStart::busy);
+        EXPECT_EQ(m.syncDue(), JobStart::busy);
+        EXPECT_EQ(m.runSync(m.playlists()), JobStart::busy);
+        EXPECT_EQ(m.download(link('b')), JobStart::busy);
+        m.retry(QString::fromStdString(vid('a')));
+        record.notifications.clear();
+        record.clipboard = link('c');
+        record.hotKeyHandler();
+        EXPECT_EQ(
+            record.notifications,
+            QStringList{"Busy with another download — copy the link again when it finishes."});
+    };
+    {
+        JobLock other;  // what kelvo-cli holds while it runs a job
+        ASSERT_TRUE(other.tryAcquire());
+        expectRefusals();
+        EXPECT_FALSE(m.isBusy());
+        EXPECT_TRUE(service.calls().empty());
+    }
+    ASSERT_EQ(m.download(link('a')), JobStart::started);
+    JobLock again;
+    EXPECT_FALSE(again.tryAcquire());  // this model's job holds the lock now
+    expectRefusals();
+    ASSERT_TRUE(waitForJob());
+    EXPECT_TRUE(again.tryAcquire());  // and lets go when it ends
+    for (const auto& call : service.calls()) {
+        EXPECT_EQ(call.back(), link('a').toStdString());  // nothing else ran
+    }
+}
+
+TEST_F(ModelTest, ASyncRunGoesOnAfterAFailingPlaylistAndCountsOnlyWhatItDid) {
+    AppModel& m = start();
+    service.addVideo(video('a', "A"));
+    service.addVideo(video('b', "B"));
+    addPlaylist("PL1", "Alpha", {vid('a')});
+    addPlaylist("PL2", "Beta", {vid('a'), vid('b')});
+    service.addPlaylist({.id = "PL1",
+                         .behaviour = FakeBehaviour::fail,
+                         .message = "ERROR: [youtube:tab] PL1: This playlist is private"});
+    QSignalSpy finished(&m, &AppModel::jobFinished);
+    ASSERT_EQ(m.syncNow(), JobStart::started);
+    ASSERT_TRUE(waitForJob());
+
+    EXPECT_TRUE(m.lastError().startsWith("Alpha: ")) << m.lastError().toStdString();
+    for (const QString& line :
+         QStringList{"Checking Alpha…", "Checking Beta…", "✗ " + m.lastError(),
+                     "✓ Beta: 2 new, 0 copied, 0 restored, 0 archived, 0 unchanged"}) {
+        EXPECT_TRUE(m.activity().contains(line)) << line.toStdString();
+    }
+    // One start notification for the first download, one summary for the run.
+    EXPECT_EQ(record.notifications,
+              (QStringList{"Downloading \"A\" (best up to 1080p)…", "2 videos ready"}));
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_FALSE(finished[0][1].toBool());
+    EXPECT_EQ(finished[0][2].toStringList().size(), 2);
+    EXPECT_EQ(m.recent().size(), 2u);
+}
+
+TEST_F(ModelTest, ASyncWithNothingNewPostsNothingAndProblemsAreCounted) {
+    AppModel& m = start();
+    service.addVideo(video('a', "A"));
+    service.addVideo(failing('b', FakeBehaviour::signIn));
+    service.addVideo(failing('c', FakeBehaviour::unsupported));
+    addPlaylist("PL1", "Mix", {vid('a')});
+    for (int run = 0; run < 2; ++run) {  // the second finds everything present
+        record.notifications.clear();
+        ASSERT_EQ(m.syncNow(), JobStart::started);
+        ASSERT_TRUE(waitForJob());
+    }
+    EXPECT_TRUE(record.notifications.isEmpty());
+
+    addPlaylist("PL1", "Mix", {vid('a'), vid('b'), vid('c')});
+    ASSERT_EQ(m.syncNow(), JobStart::started);
+    ASSERT_TRUE(waitForJob());
+    EXPECT_EQ(record.notifications.last(),
+              "No new videos · 2 could not be downloaded (details in the Library)");
+}
+
+TEST_F(ModelTest, SyncPositionAndDownloadedBytesFollowTheRun) {
+    AppModel::Options options = world.options();
+    options.progressIntervalMs = 50;
+    AppModel& m = start(std::move(options));
+    service.addVideo(video('a', "A"));
+    service.addVideo(video('b', "Slow", 1.5));
+    addPlaylist("PL1", "Mix", {vid('a'), vid('b')});
+    QStringList positions;
+    qint64 maxBytes = 0;
+    QObject::connect(&m, &AppModel::progressChanged, [&] {
+        if (!m.syncPosition().isEmpty() && !positions.contains(m.syncPosition())) {
+            positions.append(m.syncPosition());
+        }
+        maxBytes = std::max(maxBytes, m.downloadedBytes());
+    });
+    ASSERT_EQ(m.syncNow(), JobStart::started);
+    ASSERT_TRUE(waitForJob());
+    EXPECT_EQ(positions, (QStringList{"1 of 2", "2 of 2"}));
+    EXPECT_EQ(maxBytes, static_cast<qint64>(fs::file_size(FakeService::sampleVideo())));
+    EXPECT_EQ(m.syncPosition(), "");
+    EXPECT_EQ(m.downloadedBytes(), 0);
+}
+
+TEST_F(ModelTest, SavingAPlaylistRegistersItAndStartsTheSyncAndAPrivateOneIsRefused) {
+    AppModel& m = start();
+    service.addVideo(video('a', "A"));
+    service.addPlaylist({.id = "PLgood", .title = "Good", .entries = {{.id = vid('a')}}});
+    service.addPlaylist({.id = "PLhidden",
+                         .behaviour = FakeBehaviour::fail,
+                         .failures = 100,
+                         .message = "ERROR: [youtube:tab] PLhidden: This playlist is private"});
+    QSignalSpy saved(&m, &AppModel::playlistSaved);
+    m.savePlaylist("https://www.youtube.com/playlist?list=PLgood", 60);
+    EXPECT_TRUE(m.savingPlaylist());
+    ASSERT_TRUE(processEventsUntil([&] { return saved.count() == 1; }));
+    EXPECT_FALSE(m.savingPlaylist());
+    EXPECT_TRUE(saved[0][0].toBool());
+    const fs::path folder = world.home() / "Videos/kelvo/Playlist/Good";
+    EXPECT_EQ(saved[0][1].toString().toStdString(),
+              "✓ Good → " + folder.string() + " · syncing now (see the menu bar)");
+    ASSERT_EQ(m.playlists().size(), 1u);
+    EXPECT_EQ(m.playlists()[0].intervalMin, 60);
+    EXPECT_TRUE(m.isBusy());  // the sync it started
+    ASSERT_TRUE(waitForJob());
+    EXPECT_TRUE(fs::exists(folder / "2024-01-31 - A [aaaaaaaaaaa].mp4"));
+
+    m.savePlaylist("PLhidden", 30);
+    ASSERT_TRUE(processEventsUntil([&] { return saved.count() == 2; }));
+    EXPECT_FALSE(saved[1][0].toBool());
+    const QString refusal = saved[1][1].toString();
+    EXPECT_TRUE(refusal.contains("This playlist is private")) << refusal.toStdString();
+    EXPECT_TRUE(refusal.endsWith(" — is the playlist public or unlisted?"));
+    EXPECT_EQ(m.playlists().size(), 1u);
+    EXPECT_FALSE(m.isBusy());
+}
+
+TEST_F(ModelTest, TheLaunchAndWakeUpsSyncWhatIsDueAndACheckElsewhereCounts) {
+    // A playlist registered by an earlier run, never checked: due at launch.
+    Catalog(Catalog::defaultURL()).addPlaylist("PL1", "Mix", (world.box / "lib").string(), 15);
+    service.addVideo(video('a', "A"));
+    service.addPlaylist({.id = "PL1", .title = "Mix", .entries = {{.id = vid('a')}}});
+    AppModel::Options options = world.options();
+    options.automaticSync = true;
+    AppModel& m = start(std::move(options));
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return service.callsWith("--flat-playlist") == 1 && !m.isBusy(); }, 30000));
+    EXPECT_EQ(m.syncDue(), JobStart::nothingToDo);  // checked just now
+
+    ASSERT_TRUE(record.wakeHandler);
+    const std::int64_t id = m.playlists()[0].id;
+    m.catalog()->touchChecked(id, 0);  // long ago: due again
+    record.wakeHandler();
+    EXPECT_TRUE(m.isBusy());
+    ASSERT_TRUE(waitForJob());
+    EXPECT_EQ(service.callsWith("--flat-playlist"), 2);
+
+    // Due as far as the model last looked, but kelvo-cli has checked it since.
+    m.catalog()->touchChecked(id, 0);
+    m.refresh();
+    Catalog(Catalog::defaultURL())
+        .touchChecked(
+            id, std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                    .count());
+    EXPECT_EQ(m.syncDue(), JobStart::nothingToDo);
+}
+
+TEST_F(ModelTest, AStopDuringADownloadLeavesNoYtDlpAndKeepsThePartialFile) {
+    AppModel& m = start();
+    service.addVideo(video('a', "Endless", 60));
+    ASSERT_EQ(m.download(link('a')), JobStart::started);
+    const fs::path partial = world.singles() / "2024-01-31 - Endless [aaaaaaaaaaa].f137.mp4.part";
+    ASSERT_TRUE(processEventsUntil([&] { return fs::exists(partial); }));
+    ASSERT_TRUE(processMentioning(service.toolsDir().string()));
+
+    m.shutdown();
+    EXPECT_FALSE(processMentioning(service.toolsDir().string()));
+    EXPECT_TRUE(fs::exists(partial));                  // for yt-dlp to resume
+    EXPECT_EQ(m.download(link('a')), JobStart::busy);  // no job after a shutdown
 }
 
 }  // namespace

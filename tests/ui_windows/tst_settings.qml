@@ -4,8 +4,8 @@ import Kelvo.Style
 import Kelvo.Views
 import "../../ui/views/settings/settings.js" as SettingsText
 
-// The Settings window's view over a real model: the playlist form against the yt-dlp
-// stand-in, the synced playlists, the shortcut, appearance, login item, summaries and reset.
+// The Settings window's view: sections, rows, switches and the reset against a stand-in model,
+// and the playlist form against a real model and the yt-dlp stand-in.
 Item {
     id: root
     width: 600
@@ -19,9 +19,8 @@ Item {
         model: root.model
     }
 
-    SignalSpy {
-        id: resetSpy
-        signalName: "resetDone"
+    StandInModel {
+        id: standIn
     }
 
     TestCase {
@@ -32,29 +31,19 @@ Item {
             failOnWarning(/.?/)
             view.group = 0
             view.message = ""
-            view.messageIsError = false
             find("linkField").text = ""
             view.interval = SettingsText.defaultInterval
-            resetSpy.clear()
+            standIn.calls = []
+            root.model = standIn
         }
 
         function cleanup() {
-            for (const name of ["resetSheet", "licenseSheet"]) {
-                const sheet = find(name)
-                if (sheet.opened)
-                    sheet.close()
-            }
+            find("resetSheet").close()
             root.model = null
         }
 
-        function start(options) {
-            root.model = fixture.start(options || {})
-            resetSpy.target = root.model
-            return root.model
-        }
-
-        function find(name) {
-            const item = findChild(view, name)
+        function find(name, within) {
+            const item = findChild(within || view, name)
             verify(item !== null, "no item " + name)
             return item
         }
@@ -65,28 +54,13 @@ Item {
                 const item = pending.shift()
                 if (item.chosen !== undefined && item.text === label)
                     return item
-                for (let i = 0; i < item.children.length; ++i)
-                    pending.push(item.children[i])
+                pending.push(...Array.from(item.children))
             }
             fail("no segment " + label)
         }
 
-        // The section titles of a group, top to bottom.
-        function sectionTitles(group) {
-            const sections = []
-            for (let i = 0; i < group.children.length; ++i) {
-                const child = group.children[i]
-                const title = findChild(child, "sectionTitle")
-                if (title !== null)
-                    sections.push({ y: child.y, title: title.text })
-            }
-            sections.sort((a, b) => a.y - b.y)
-            return sections.map(section => section.title)
-        }
-
-        // Scrolls the page so that `item` is on screen, then clicks it.
+        // Scrolls the page so that `item` is on screen, then clicks it once it is laid out.
         function click(item) {
-            // Layouts place their items when they are polished, before the next frame.
             for (let up = item; up; up = up.parent)
                 waitForItemPolished(up)
             const page = find("page")
@@ -96,38 +70,134 @@ Item {
             mouseClick(item)
         }
 
-        function rowValue(row) {
-            return findChild(row, "rowValue")
+        function rowValue(name) {
+            return find("rowValue", find(name))
         }
 
-        function typeLink(text) {
-            const field = find("linkField")
-            field.forceActiveFocus()
-            field.text = text
+        // The section titles of a group, top to bottom.
+        function sectionTitles(group) {
+            return Array.from(find(group).children).filter(child => findChild(child, "sectionTitle"))
+                .sort((a, b) => a.y - b.y).map(child => findChild(child, "sectionTitle").text)
         }
 
         function test_groups_hold_their_sections_in_order() {
-            start()
-            compare(sectionTitles(find("downloadGroup")),
-                    ["Library folder", "Playlist downloads", "Single downloads",
-                     "Download quality"])
-            mouseClick(find("appTab"))
-            compare(view.group, 1)
+            compare(sectionTitles("downloadGroup"),
+                    ["Library folder", "Playlist downloads", "Single downloads", "Download quality"])
+            click(find("appTab"))
             verify(find("appGroup").visible)
             verify(!find("downloadGroup").visible)
-            compare(sectionTitles(find("appGroup")), ["Appearance", "General", "About", "Reset"])
+            compare(sectionTitles("appGroup"), ["Appearance", "General", "About", "Reset"])
         }
 
-        function test_saving_a_public_playlist_adds_it_and_syncs() {
-            const model = start()
-            fixture.addVideo({ id: "aaaaaaaaaaa", title: "First" })
-            fixture.addPlaylist("PLgood", "Weekend", ["aaaaaaaaaaa"])
-            typeLink("https://www.youtube.com/playlist?list=PLgood")
-            click(segment(find("intervalChoice"), "2 hours"))
-            compare(view.interval, 120)
+        function test_rows_follow_the_model() {
+            const cases = [
+                { shortcut: true, status: "", available: false, value: "Ctrl+Alt+Y",
+                  tone: Theme.accent, note: "press Ctrl+Alt+Y.", line: "Checking…" },
+                { shortcut: false, status: "Unavailable: no server", available: false,
+                  value: "Unavailable", tone: Theme.warning, note: "Paste links in the popover",
+                  line: "Unavailable: no server" },
+                { shortcut: true, status: "m at http://x", available: true, value: "Ctrl+Alt+Y",
+                  tone: Theme.accent, note: "press Ctrl+Alt+Y.", line: "m at http://x" }
+            ]
+            for (const c of cases) {
+                standIn.clipboardShortcutActive = c.shortcut
+                standIn.summariesStatus = c.status
+                standIn.summariesAvailable = c.available
+                compare(rowValue("shortcutRow").text, c.value)
+                verify(Qt.colorEqual(rowValue("shortcutRow").color, c.tone), c.value)
+                verify(find("shortcutNote").text.indexOf(c.note) >= 0, find("shortcutNote").text)
+                compare(rowValue("summariesModelRow").text, c.line)
+                verify(Qt.colorEqual(rowValue("summariesModelRow").color,
+                                     c.available ? Theme.secondary : Theme.warning), c.line)
+            }
+            // A playlist's line: when it was checked and how often it is.
+            const now = 1700000000
+            view.now = now
+            for (const [interval, ago, line] of [[15, null, "not checked yet · every 15 min"],
+                                                 [30, 300, "checked 5 minutes ago · every 30 min"],
+                                                 [60, 7200, "checked 2 hours ago · every 1 h"],
+                                                 [120, 86460, "checked yesterday · every 2 h"]]) {
+                standIn.enabledPlaylists = [{ id: 1, title: "One", folder: "/v/One",
+                                              intervalMin: interval,
+                                              lastCheckedAt: ago === null ? null : now - ago }]
+                compare(find("playlistStatus").text, line)
+            }
+        }
+
+        function test_appearance_and_the_login_switch() {
+            click(find("appTab"))
+            const choice = find("appearanceChoice")
+            for (const [label, value] of [["Light", "light"], ["Follow system", "system"],
+                                          ["dot.Matrix", "matrix"], ["Dark", "dark"]]) {
+                click(segment(choice, label))
+                compare(standIn.appearance, value)
+                compare(choice.selection, value)
+            }
+            // The switch shows what the model says, not what was clicked.
+            const toggle = find("loginToggle")
+            for (const works of [false, true]) {
+                standIn.loginWorks = works
+                compare(toggle.checked, false)
+                click(toggle)
+                compare(standIn.calls[standIn.calls.length - 1], "login true")
+                compare(toggle.checked, works)
+            }
+            standIn.launchAtLogin = false
+            compare(toggle.checked, false)
+        }
+
+        function test_reset_runs_after_a_moment_with_the_switch_as_it_was() {
+            click(find("appTab"))
+            const sheet = find("resetSheet")
+            const toggle = find("trashVideosToggle")
+            const timer = find("resetTimer")
+            // Cancelled, nothing is set to run; the switch is off again the next time.
+            for (const button of ["cancelButton", "confirmButton", "confirmButton"]) {
+                click(find("resetButton"))
+                tryCompare(sheet, "opened", true)
+                compare(toggle.checked, false)
+                const trash = standIn.calls.length > 0
+                if (button === "cancelButton" || trash)
+                    click(toggle)
+                const clicked = Date.now()
+                click(find(button, sheet.contentItem))
+                tryCompare(sheet, "opened", false)
+                if (button === "cancelButton") {
+                    verify(!timer.running)
+                    continue
+                }
+                const calls = standIn.calls.length
+                tryVerify(() => standIn.calls.length > calls, 5000)
+                compare(standIn.calls[calls], "reset " + trash)
+                // Qt's timers may fire up to 5 % early.
+                verify(standIn.resetAt - clicked >= 380, standIn.resetAt - clicked)
+            }
+            compare(standIn.calls, ["reset false", "reset true"])
+        }
+
+        function test_saving_playlists_against_the_service() {
+            const model = root.model = fixture.start(true)
+            model.checkSummaries()
+            // The local model's line names the model the summarizer found.
+            tryCompare(rowValue("summariesModelRow"), "text",
+                       "stand-in-model at " + fixture.modelServerURL(), 10000)
+            fixture.addVideo("aaaaaaaaaaa", "First", [])
+            fixture.addPlaylist("PLgood", "Weekend", ["aaaaaaaaaaa"], false)
+            fixture.addPlaylist("PLhidden", "Hidden", [], true)
             const save = find("saveButton")
-            verify(save.enabled)
-            view.message = "an earlier answer"
+
+            // A private playlist is refused with the service's reason.
+            find("linkField").text = "https://www.youtube.com/playlist?list=PLhidden"
+            click(save)
+            tryVerify(() => view.message !== "", 20000)
+            verify(view.message.indexOf("does not exist or is private") >= 0, view.message)
+            verify(view.message.endsWith(" — is the playlist public or unlisted?"), view.message)
+            verify(Qt.colorEqual(find("saveMessage").color, Theme.error))
+            compare(model.playlists.length, 0)
+
+            // A public one is saved with the chosen interval and synced at once.
+            find("linkField").text = "https://www.youtube.com/playlist?list=PLgood"
+            click(segment(find("intervalChoice"), "2 hours"))
             click(save)
             compare(save.text, "Checking…")
             verify(!save.enabled)
@@ -136,98 +206,18 @@ Item {
             compare(save.text, "Save and sync")
             const folder = model.playlists[0].folder
             compare(view.message, "✓ Weekend → " + folder + " · syncing now (see the menu bar)")
-            verify(folder.startsWith(model.playlistRoot + "/"), folder)
-            const line = find("saveMessage")
-            verify(line.visible)
-            verify(Qt.colorEqual(line.color, Theme.success))
-            // The sync started right away and the playlist shows with its 2-hour interval.
+            verify(Qt.colorEqual(find("saveMessage").color, Theme.success))
             tryCompare(model, "isBusy", false, 30000)
-            compare(model.enabledPlaylists.length, 1)
-            compare(model.enabledPlaylists[0].intervalMin, 120)
-            const status = find("playlistStatus")
-            verify(/^checked .* · every 2 h$/.test(status.text), status.text)
+            verify(/^checked .* · every 2 h$/.test(find("playlistStatus").text),
+                   find("playlistStatus").text)
             compare(find("playlistTitle").text, "Weekend")
             compare(find("playlistFolder").text, folder)
-        }
 
-        function test_a_private_playlist_is_refused_with_the_reason() {
-            const model = start()
-            fixture.addPlaylist("PLhidden", "Hidden", [], "private")
-            typeLink("https://www.youtube.com/playlist?list=PLhidden")
-            click(find("saveButton"))
-            tryVerify(() => view.message !== "", 20000)
-            verify(view.messageIsError)
-            verify(view.message.endsWith(" — is the playlist public or unlisted?"), view.message)
-            verify(view.message.indexOf("does not exist or is private") >= 0, view.message)
-            verify(Qt.colorEqual(find("saveMessage").color, Theme.error))
-            compare(model.playlists.length, 0)
-            compare(model.lastError, "")
-            compare(model.isBusy, false)
-        }
+            // Stopping takes the row away; the playlist stays in the catalog.
+            click(find("stopButton"))
+            compare(find("playlistRows").count, 0)
+            compare(model.playlists.length, 1)
 
-        function test_playlist_status_lines_data() {
-            return [
-                { tag: "15 min, never", interval: 15, ago: -1,
-                  line: "not checked yet · every 15 min" },
-                { tag: "30 min, 5 minutes", interval: 30, ago: 300,
-                  line: "checked 5 minutes ago · every 30 min" },
-                { tag: "1 hour, 2 hours", interval: 60, ago: 7200,
-                  line: "checked 2 hours ago · every 1 h" },
-                { tag: "2 hours, yesterday", interval: 120, ago: 86400 + 60,
-                  line: "checked yesterday · every 2 h" }
-            ]
-        }
-
-        function test_playlist_status_lines(data) {
-            start()
-            fixture.registerPlaylist("PLone", "One", data.interval)
-            if (data.ago >= 0)
-                fixture.markChecked("PLone", data.ago)
-            view.now = Date.now() / 1000
-            compare(find("playlistStatus").text, data.line)
-        }
-
-        function test_stop_syncing_removes_the_row() {
-            const model = start()
-            fixture.registerPlaylist("PLone", "One", 30)
-            fixture.registerPlaylist("PLtwo", "Two", 15)
-            compare(find("playlistRows").count, 2)
-            const stop = find("stopButton")
-            const title = findChild(stop.parent, "playlistTitle").text
-            click(stop)
-            compare(find("playlistRows").count, 1)
-            compare(model.enabledPlaylists.length, 1)
-            verify(model.enabledPlaylists[0].title !== title)
-            // The playlist stays in the catalog, only disabled.
-            compare(model.playlists.length, 2)
-        }
-
-        function test_shortcut_row_data() {
-            return [
-                { tag: "registered", shortcut: true, value: "Ctrl+Alt+Y",
-                  note: "Paste a link in the menu-bar popover, or copy a video link anywhere "
-                        + "and press Ctrl+Alt+Y." },
-                { tag: "taken", shortcut: false, value: "Unavailable",
-                  note: "The desktop refused Ctrl+Alt+Y — another app is probably using it. "
-                        + "Paste links in the popover instead." }
-            ]
-        }
-
-        function test_shortcut_row(data) {
-            start({ shortcut: data.shortcut })
-            const value = rowValue(find("shortcutRow"))
-            compare(value.text, data.value)
-            verify(Qt.colorEqual(value.color, data.shortcut ? Theme.accent : Theme.warning))
-            compare(find("shortcutNote").text, data.note)
-        }
-
-        function test_folders_follow_the_library_folder() {
-            const model = start()
-            const note = "Playlist videos go in ~/Videos/kelvo/Playlist, single downloads in "
-                       + "~/Videos/kelvo/Singles. Changing the folder applies to new downloads; "
-                       + "files already downloaded stay where they are."
-            compare(find("libraryFolder").text, "~/Videos/kelvo")
-            compare(find("folderNote").text, note)
             model.setLibraryFolder("/media/disk/My Videos")
             compare(find("libraryFolder").text, "/media/disk/My Videos")
             verify(find("folderNote").text.startsWith(
@@ -244,121 +234,6 @@ Item {
                     "/media/My Videos/été")
             compare(SettingsText.localPath(SettingsText.folderUrl("/a b/c#d%e", "file:///h")),
                     "/a b/c#d%e")
-        }
-
-        function test_summaries_line_names_the_local_model_data() {
-            return [
-                { tag: "a model answers", summaries: true },
-                { tag: "no model server", summaries: false }
-            ]
-        }
-
-        function test_summaries_line_names_the_local_model(data) {
-            const model = start({ summaries: data.summaries })
-            model.checkSummaries()
-            const value = rowValue(find("summariesModelRow"))
-            tryVerify(() => model.summariesStatus !== "", 10000)
-            if (data.summaries) {
-                compare(value.text, "stand-in-model at " + fixture.modelServerURL())
-                verify(Qt.colorEqual(value.color, Theme.secondary))
-            } else {
-                verify(value.text.startsWith("Unavailable: "), value.text)
-                verify(Qt.colorEqual(value.color, Theme.warning))
-            }
-        }
-
-        function test_appearance_is_stored_at_once() {
-            const model = start()
-            mouseClick(find("appTab"))
-            const choice = find("appearanceChoice")
-            compare(choice.selection, "dark")
-            for (const [label, value] of [["Light", "light"], ["Follow system", "system"],
-                                          ["dot.Matrix", "matrix"], ["Dark", "dark"]]) {
-                click(segment(choice, label))
-                compare(model.appearance, value)
-                compare(choice.selection, value)
-            }
-        }
-
-        function test_open_at_login_shows_what_the_model_says_data() {
-            return [
-                { tag: "works", failure: undefined, after: true },
-                { tag: "fails", failure: "autostart folder is read-only", after: false }
-            ]
-        }
-
-        function test_open_at_login_shows_what_the_model_says(data) {
-            const model = start(data.failure ? { loginFailure: data.failure } : {})
-            mouseClick(find("appTab"))
-            const toggle = find("loginToggle")
-            compare(toggle.checked, false)
-            click(toggle)
-            compare(model.launchAtLogin, data.after)
-            compare(toggle.checked, data.after)
-            if (data.failure)
-                compare(model.lastError, "Login item: " + data.failure)
-            // The switch still follows the model afterwards.
-            if (data.after) {
-                model.setLaunchAtLogin(false)
-                compare(toggle.checked, false)
-            }
-        }
-
-        function test_reset_waits_and_passes_the_switch_data() {
-            return [
-                { tag: "keep videos", trash: false },
-                { tag: "trash videos", trash: true }
-            ]
-        }
-
-        function test_reset_waits_and_passes_the_switch(data) {
-            const model = start()
-            fixture.addVideo({ id: "aaaaaaaaaaa", title: "First" })
-            compare(model.download("https://www.youtube.com/watch?v=aaaaaaaaaaa", false), 0)
-            tryCompare(model, "isBusy", false, 30000)
-            const file = fixture.videoFile("aaaaaaaaaaa")
-
-            mouseClick(find("appTab"))
-            click(find("resetButton"))
-            const sheet = find("resetSheet")
-            tryCompare(sheet, "opened", true)
-            compare(findChild(sheet.contentItem, "sheetTitle").text,
-                    "Reset kelvo to factory settings?")
-            compare(findChild(sheet.contentItem, "sheetMessage").text,
-                    "Syncing stops, the Library and all settings are cleared, Open at login is "
-                    + "turned off, and kelvo relaunches as on first launch. The catalog moves to "
-                    + "a dated backup folder beside it in ~/.local/share.")
-            const toggle = find("trashVideosToggle")
-            compare(toggle.checked, false)
-            if (data.trash)
-                mouseClick(toggle)
-            compare(view.resetTrashVideos, data.trash)
-            mouseClick(findChild(sheet.contentItem, "confirmButton"))
-            tryCompare(sheet, "opened", false)
-            // Nothing happens before the 0.4 s are up.
-            wait(250)
-            compare(resetSpy.count, 0)
-            resetSpy.wait(2000)
-            compare(fixture.relaunches, 1)
-            compare(fixture.trashed.indexOf(file) >= 0, data.trash)
-            compare(fixture.fileExists(file), !data.trash)
-        }
-
-        function test_reset_cancelled_does_nothing() {
-            start()
-            mouseClick(find("appTab"))
-            click(find("resetButton"))
-            const sheet = find("resetSheet")
-            tryCompare(sheet, "opened", true)
-            mouseClick(find("trashVideosToggle"))
-            mouseClick(findChild(sheet.contentItem, "cancelButton"))
-            tryCompare(sheet, "opened", false)
-            wait(600)
-            compare(resetSpy.count, 0)
-            // The switch is off again the next time.
-            click(find("resetButton"))
-            tryCompare(sheet, "opened", true)
-            compare(find("trashVideosToggle").checked, false)
         }
     }
 }
