@@ -254,19 +254,30 @@ void AppModel::startUp() {
     // 12. The clipboard shortcut.
     if (options_.registerShortcut && services_.hotKey) {
         QPointer<AppModel> self(this);
-        shortcutActive_ = services_.hotKey->registerShortcut(
+        const auto showStatus = [self](GlobalHotKey::Status status) {
+            AppModel* model = self.data();
+            if (model == nullptr) {
+                return;
+            }
+            const bool active = status == GlobalHotKey::Status::Active;
+            if (model->shortcutActive_ != active) {
+                model->shortcutActive_ = active;
+                emit model->clipboardShortcutActiveChanged();
+            }
+            const QString problem = GlobalHotKey::problemText(status);
+            if (model->shortcutProblem_ != problem) {
+                model->shortcutProblem_ = problem;
+                emit model->shortcutProblemChanged();
+            }
+        };
+        const bool active = services_.hotKey->registerShortcut(
             [self] {
                 if (AppModel* model = self.data()) {
                     model->downloadFromClipboard();
                 }
             },
-            [self](bool active) {
-                AppModel* model = self.data();
-                if (model != nullptr && model->shortcutActive_ != active) {
-                    model->shortcutActive_ = active;
-                    emit model->clipboardShortcutActiveChanged();
-                }
-            });
+            showStatus);
+        showStatus(active ? GlobalHotKey::Status::Active : services_.hotKey->status());
     }
 }
 

@@ -62,6 +62,8 @@ class AppModel : public QObject {
                    clipboardShortcutActiveChanged)
     // "Ctrl+Alt+Y".
     Q_PROPERTY(QString shortcutLabel READ shortcutLabel CONSTANT)
+    // Why there is no clipboard shortcut, in a sentence for Settings; empty while it is active.
+    Q_PROPERTY(QString shortcutProblem READ shortcutProblem NOTIFY shortcutProblemChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin NOTIFY launchAtLoginChanged)
     // Empty when there is nothing to say under the "Open at login" switch.
     Q_PROPERTY(QString loginItemNote READ loginItemNote NOTIFY loginItemNoteChanged)
@@ -146,6 +148,7 @@ class AppModel : public QObject {
     bool catalogOpen() const { return catalog_ != nullptr; }
     bool clipboardShortcutActive() const { return shortcutActive_; }
     QString shortcutLabel() const;
+    const QString& shortcutProblem() const { return shortcutProblem_; }
     bool launchAtLogin() const { return launchAtLogin_; }
     QString loginItemNote() const { return loginItemNote_.value_or(QString()); }
     QString appearance() const;
@@ -268,6 +271,7 @@ class AppModel : public QObject {
     void libraryFolderChanged();
     void catalogOpenChanged();
     void clipboardShortcutActiveChanged();
+    void shortcutProblemChanged();
     void launchAtLoginChanged();
     void loginItemNoteChanged();
     void appearanceChanged();
@@ -323,6 +327,7 @@ class AppModel : public QObject {
     QString libraryFolder_;
     bool notifiedStartThisRun_ = false;
     bool shortcutActive_ = false;
+    QString shortcutProblem_;
     bool launchAtLogin_ = false;
     std::optional<QString> loginItemNote_;
     bool savingPlaylist_ = false;

@@ -30,6 +30,7 @@ class NoHotKey : public GlobalHotKey {
   public:
     bool registerShortcut(Handler, StateHandler) override { return false; }
     bool isActive() const override { return false; }
+    Status status() const override { return Status::Unsupported; }
 };
 
 class NoWakeObserver : public WakeObserver {

@@ -44,6 +44,7 @@ bool X11HotKey::registerShortcut(Handler onPressed, StateHandler) {
     if (active_) {
         return true;
     }
+    status_ = Status::Unsupported;
     xcb_connection_t* connection = x11Connection();
     if (connection == nullptr) {
         return false;  // not on X11: Wayland or no display
@@ -84,8 +85,10 @@ bool X11HotKey::registerShortcut(Handler onPressed, StateHandler) {
     active_ = true;  // so that ungrab() releases what was granted
     if (refused) {
         ungrab();
+        status_ = Status::Taken;
         return false;
     }
+    status_ = Status::Active;
     if (!filterInstalled_) {
         QCoreApplication::instance()->installNativeEventFilter(this);
         filterInstalled_ = true;

@@ -10,7 +10,7 @@ namespace kelvo {
 // Ctrl+Alt+Y on X11: a passive grab on the root window (also with NumLock and CapsLock), checked
 // for BadAccess, and a native event filter that matches the key with the state masked to
 // Shift|Control|Alt|Super. Needs a QGuiApplication on the xcb platform; elsewhere (Wayland, a
-// headless platform) registration reports no shortcut.
+// headless platform) registration reports Unsupported; a grab another client holds, Taken.
 class X11HotKey : public GlobalHotKey, public QAbstractNativeEventFilter {
   public:
     X11HotKey();
@@ -18,6 +18,7 @@ class X11HotKey : public GlobalHotKey, public QAbstractNativeEventFilter {
 
     bool registerShortcut(Handler onPressed, StateHandler onStateChanged = {}) override;
     bool isActive() const override { return active_; }
+    Status status() const override { return status_; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -26,6 +27,7 @@ class X11HotKey : public GlobalHotKey, public QAbstractNativeEventFilter {
 
     Handler onPressed_;
     bool active_ = false;
+    Status status_ = Status::Unsupported;
     bool filterInstalled_ = false;
     std::uint8_t keycode_ = 0;
     std::uint32_t root_ = 0;
