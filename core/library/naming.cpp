@@ -1,5 +1,7 @@
 #include "core/library/naming.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
 #include <uuid/uuid.h>
 
 #include <cstdint>
@@ -21,6 +23,17 @@ bool holdsSlash(const std::string& character) {
 // Likewise a dot with marks on it still makes a leading-dot (hidden) name.
 bool isDot(const std::string& character) {
     return !character.empty() && character.front() == '.';
+}
+
+// Combining marks and other extenders that begin a user-perceived character have no base to sit
+// on (they followed a line break or a tab). Kept behind a blank they would join it, and the name
+// could end in a blank after all.
+bool isBaseless(const std::string& character) {
+    UChar32 c = 0;
+    int32_t offset = 0;
+    U8_NEXT(character.data(), offset, static_cast<int32_t>(character.size()), c);
+    const int32_t kind = u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK);
+    return kind == U_GCB_EXTEND || kind == U_GCB_SPACING_MARK;
 }
 
 // Video ids from YouTube hold only letters, digits, "_" and "-" (11 of them). A link of another
@@ -75,7 +88,7 @@ std::string sanitize(std::string_view text, std::string_view fallback) {
         } else if (text::isWhitespace(character)) {
             pendingBlank = !characters.empty();
             continue;
-        } else if (text::isControlOrFormat(character)) {
+        } else if (text::isControlOrFormat(character) || isBaseless(character)) {
             continue;
         }
         if (pendingBlank || character == " -") {
