@@ -15,6 +15,7 @@
 #include "app/app_model.h"
 #include "app/build_version.h"
 #include "app/headless_services.h"
+#include "app/settings_store.h"
 #include "app/stop_signals.h"
 #include "core/catalog/catalog.h"
 
@@ -44,6 +45,14 @@ QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// A folder as the settings keep it: "~" and "~/..." as typed, anything else absolute.
+QString absoluteFolder(const QString& path) {
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) {
+        return path;
+    }
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 void printJson(const QJsonArray& array) {
     out(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
 }
@@ -62,6 +71,8 @@ struct Arguments {
     int lines = 20;
     bool trashVideos = false;
     bool yes = false;
+    std::optional<std::string> settingKey;    // settings KEY
+    std::optional<std::string> settingValue;  // settings KEY VALUE
 };
 
 // One run of kelvo-cli: the model, the stop signals and the command's result.
@@ -332,10 +343,7 @@ int runFolder(const Arguments& args) {
         out(model.libraryFolder());
         return CliApp::ok;
     }
-    QString path = qs(*args.folder);
-    if (path != QLatin1String("~") && !path.startsWith(QLatin1String("~/"))) {
-        path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    }
+    const QString path = absoluteFolder(qs(*args.folder));
     model.setLibraryFolder(path);
     out(QStringLiteral("Library folder set to ") + path);
     return CliApp::ok;
@@ -363,6 +371,41 @@ int runReset(const Arguments& args) {
     out(
         QStringLiteral("kelvo was reset; the catalog and the log are in a dated "
                        "kelvo-reset-backup folder beside the data folder."));
+    return CliApp::ok;
+}
+
+// `settings`: every setting as KEY=VALUE, one value, or a new value.
+int runSettings(const Arguments& args) {
+    SettingsStore store;
+    if (!args.settingKey) {
+        for (const Setting& setting : SettingsStore::all()) {
+            out(setting.name + QLatin1Char('=') + store.value(setting));
+        }
+        return CliApp::ok;
+    }
+    const Setting* setting = SettingsStore::find(qs(*args.settingKey));
+    if (setting == nullptr) {
+        QStringList names;
+        for (const Setting& known : SettingsStore::all()) {
+            names << known.name;
+        }
+        err(QStringLiteral("kelvo-cli: no setting ") + qs(*args.settingKey) +
+            QStringLiteral("; the settings are ") + names.join(QStringLiteral(", ")));
+        return CliApp::usage;
+    }
+    if (!args.settingValue) {
+        out(store.value(*setting));
+        return CliApp::ok;
+    }
+    QString value = qs(*args.settingValue);
+    if (setting->name == QLatin1String("library-folder") && !value.trimmed().isEmpty()) {
+        value = absoluteFolder(value.trimmed());
+    }
+    if (const std::optional<QString> refusal = store.setValue(*setting, value)) {
+        err(QStringLiteral("kelvo-cli: ") + *refusal);
+        return CliApp::usage;
+    }
+    out(setting->name + QLatin1Char('=') + store.value(*setting));
     return CliApp::ok;
 }
 
@@ -419,6 +462,11 @@ int CliApp::run(int argc, char** argv) {
     logCommand->add_option("--lines", args.lines, "The newest this many lines")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
+
+    CLI::App* settings =
+        app.add_subcommand("settings", "Show every setting, one (KEY), or set one (KEY VALUE)");
+    settings->add_option("KEY", args.settingKey, "A setting's name");
+    settings->add_option("VALUE", args.settingValue, "Its new value");
 
     CLI::App* reset = app.add_subcommand("reset", "Reset kelvo to its first-launch state");
     reset->add_flag("--trash-videos", args.trashVideos,
@@ -482,6 +530,9 @@ int CliApp::run(int argc, char** argv) {
     }
     if (reset->parsed()) {
         return runReset(args);
+    }
+    if (settings->parsed()) {
+        return runSettings(args);
     }
     return usage;
 }
