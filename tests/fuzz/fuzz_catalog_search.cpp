@@ -1,14 +1,11 @@
 // Search text: no text the user types may make the full-text query fail. The input is searched
 // in a small in-memory catalog, and also stored as a video's title that a search for the same
 // text must then find.
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
 #include <memory>
 #include <string>
 
 #include "core/catalog/catalog.h"
-#include "core/text/unicode.h"
+#include "tests/catalog/catalog_test_support.h"
 #include "tests/fuzz/fuzz_check.h"
 
 using kelvo::fuzz::check;
@@ -16,29 +13,22 @@ using kelvo::fuzz::printable;
 
 namespace {
 
-constexpr std::int64_t limit = 20;
+constexpr std::size_t limit = 20;
 constexpr const char* probeID = "probe000000";
 
 kelvo::Catalog& catalog() {
     static const std::unique_ptr<kelvo::Catalog> shared = [] {
         auto made = std::make_unique<kelvo::Catalog>(":memory:");
-        const char* titles[] = {
-            "Alpha beta gamma",
-            "Ünïcödé wörds and ﬁligature",
-            "日本語のタイトル",
-            "C++ \"quotes\" AND OR NOT NEAR(x y) col:umn ^start *star",
-            "Emoji 🇺🇸 👩‍💻 and e\xcc\x81 marks",
-        };
         int n = 0;
-        for (const char* title : titles) {
-            kelvo::VideoRecord video;
-            video.videoID = "seed" + std::to_string(n++);
-            video.title = title;
-            video.status = kelvo::VideoStatus::done;
-            video.downloadedAt = 1.0e9 + n;
-            made->upsertVideo(video);
-            made->setTags(video.videoID, {"tag one", "Zweites Schlagwort"}, "youtube");
-            made->saveSummary(video.videoID, "a summary about alpha", "fuzz");
+        for (const char* title :
+             {"Alpha beta gamma", "Ünïcode wörds and ﬁligature", "日本語のタイトル",
+              "C++ \"quotes\" AND OR NOT NEAR(x y) col:umn ^start *star",
+              "Emoji 🇺🇸 👩‍💻 and e\xcc\x81 marks"}) {
+            const std::string id = "seed" + std::to_string(n++);
+            made->upsertVideo(
+                kelvo::test::videoRecord(id, title, kelvo::VideoStatus::done, 1e9 + n));
+            made->setTags(id, {"tag one", "Zweites Schlagwort"}, "youtube");
+            made->saveSummary(id, "a summary about alpha", "fuzz");
         }
         return made;
     }();
@@ -54,53 +44,39 @@ kelvo::Catalog& catalog() {
 // unassigned characters as letters, so words in newer scripts (Adlam, ...) or with private-use
 // characters differ from kelvo's words, which follow ICU.
 bool isFindable(const std::string& text) {
-    if (!kelvo::fuzz::isValidUtf8(text) || text.find('\0') != std::string::npos) {
-        return false;
-    }
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t offset = 0;
-    while (offset < length) {
-        UChar32 c = 0;
-        U8_NEXT(text.data(), offset, length, c);
-        UVersionInfo age;
-        u_charAge(c, age);
-        if (u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK) == U_GCB_PREPEND ||
-            u_charType(c) == U_PRIVATE_USE_CHAR || u_charType(c) == U_UNASSIGNED || age[0] > 6 ||
-            (age[0] == 6 && age[1] > 1)) {
-            return false;
-        }
-    }
-    return true;
+    const auto points = kelvo::fuzz::codePoints(text);
+    return points && std::none_of(points->begin(), points->end(), [](UChar32 c) {
+               UVersionInfo age;
+               u_charAge(c, age);
+               return c == 0 ||
+                      u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK) == U_GCB_PREPEND ||
+                      u_charType(c) == U_PRIVATE_USE_CHAR || u_charType(c) == U_UNASSIGNED ||
+                      age[0] > 6 || (age[0] == 6 && age[1] > 1);
+           });
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(kelvo::fuzz::asText(data, size));
+    const std::string text = kelvo::fuzz::asText(data, size);
+    const std::string query = kelvo::Catalog::ftsQuery(text);
     kelvo::Catalog& store = catalog();
     try {
-        const auto hits = store.search(text, limit);
-        check(hits.size() <= static_cast<std::size_t>(limit), "search returned beyond its limit");
-        const auto listed = store.entries(text, limit);
-        check(listed.size() <= static_cast<std::size_t>(limit), "listing beyond its limit");
-
-        kelvo::VideoRecord probe;
-        probe.videoID = probeID;
-        probe.title = text;
-        store.upsertVideo(probe);
-        if (!kelvo::Catalog::ftsQuery(text).empty() && isFindable(text)) {
+        check(store.search(text, limit).size() <= limit, "search returned beyond its limit");
+        check(store.entries(text, limit).size() <= limit, "listing beyond its limit");
+        store.upsertVideo(kelvo::test::videoRecord(probeID, text));
+        if (!query.empty() && isFindable(text)) {
             bool found = false;
             for (const auto& hit : store.search(text, 1000)) {
                 found = found || hit.videoID == probeID;
             }
-            check(found, "a search for " + printable(text) + " does not find the title " +
-                             printable(text) + " (query " +
-                             printable(kelvo::Catalog::ftsQuery(text)) + ")");
+            check(found, "a search for " + printable(text) + " (query " + printable(query) +
+                             ") does not find that title");
         }
         store.forget(probeID);
     } catch (const kelvo::CatalogError& error) {
-        kelvo::fuzz::fail("search text " + printable(text) + " (query " +
-                          printable(kelvo::Catalog::ftsQuery(text)) + ") failed: " + error.what());
+        kelvo::fuzz::fail("search text " + printable(text) + " (query " + printable(query) +
+                          ") failed: " + error.what());
     }
     return 0;
 }

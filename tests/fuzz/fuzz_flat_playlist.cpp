@@ -16,28 +16,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto items = kelvo::YTDLPPlaylistSource::itemsOf(flat);
-    if (!flat.entries) {
-        check(items.empty(), "items from a listing without entries");
-    } else {
-        // Items are the entries with ids, in order.
-        std::size_t next = 0;
-        for (const kelvo::RemoteItem& item : items) {
-            while (next < flat.entries->size() && (*flat.entries)[next].id != item.videoID) {
-                ++next;
-            }
-            check(next < flat.entries->size(), "item " + kelvo::fuzz::printable(item.videoID) +
-                                                   " is not an entry, or out of order");
-            check(item.title == (*flat.entries)[next].title.value_or(item.videoID),
-                  "item title is neither the entry's title nor its id");
+    check(flat.entries || items.empty(), "items from a listing without entries");
+    // Items are the entries with ids, in order.
+    std::size_t next = 0;
+    for (const kelvo::RemoteItem& item : items) {
+        while (next < flat.entries->size() && (*flat.entries)[next].id != item.videoID) {
             ++next;
         }
-    }
-
-    kelvo::fuzz::checkName(kelvo::Naming::playlistFolder(flat.title.value_or("")),
-                           "playlist folder");
-    for (const kelvo::RemoteItem& item : items) {
+        check(next < flat.entries->size(),
+              "item " + kelvo::fuzz::printable(item.videoID) + " is not an entry, or out of order");
+        check(item.title == (*flat.entries)[next++].title.value_or(item.videoID),
+              "item title is neither the entry's title nor its id");
         kelvo::fuzz::checkFileBase(kelvo::Naming::fileBase(std::nullopt, item.title, item.videoID),
                                    std::nullopt, item.videoID);
     }
+    kelvo::fuzz::checkName(kelvo::Naming::playlistFolder(flat.title.value_or("")),
+                           "playlist folder");
     return 0;
 }
