@@ -6,6 +6,7 @@
 //                                            itself and exits
 //   app_services_helper append <file> <n>    appends n activity lines
 #include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
@@ -16,53 +17,43 @@
 #include "app/single_instance.h"
 
 namespace {
-void say(const char* word) {
+int say(const char* word) {
     std::printf("%s\n", word);
-    std::fflush(stdout);
+    return std::fflush(stdout);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        return 2;
-    }
-    const std::string command = argv[1];
+    const std::string command = argc >= 3 ? argv[1] : "";
+    const QString argument = argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (command == "hold-lock") {
-        kelvo::JobLock lock(QString::fromLocal8Bit(argv[2]));
+        kelvo::JobLock lock(argument);
         say(lock.tryAcquire() ? "locked" : "busy");
-        char byte = 0;
-        while (::read(STDIN_FILENO, &byte, 1) > 0) {
+        for (char byte = 0; ::read(STDIN_FILENO, &byte, 1) > 0;) {
         }
         return 0;
     }
     if (command == "append" && argc == 4) {
-        const kelvo::ActivityLog log(QString::fromLocal8Bit(argv[2]));
-        const int count = std::stoi(argv[3]);
-        for (int i = 0; i < count; ++i) {
+        const kelvo::ActivityLog log(argument);
+        for (int i = 0; i < std::stoi(argv[3]); ++i) {
             log.append(QStringLiteral("process %1 line %2").arg(::getpid()).arg(i));
         }
         return 0;
     }
-    if (command == "instance") {
-        QCoreApplication app(argc, argv);
-        kelvo::SingleInstance instance(QString::fromLocal8Bit(argv[2]));
-        switch (instance.claim()) {
-            case kelvo::SingleInstance::Role::handedOver:
-                say("handedOver");
-                return 0;
-            case kelvo::SingleInstance::Role::noAnswer:
-                say("noAnswer");
-                return 0;
-            case kelvo::SingleInstance::Role::primary:
-                say("primary");
-                break;
-        }
-        QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app, [&app] {
-            say("shown");
-            // Let the answer reach the asking process before going.
-            QTimer::singleShot(100, &app, &QCoreApplication::quit);
-        });
-        return app.exec();
+    if (command != "instance") {
+        return 2;
     }
-    return 2;
+    QCoreApplication app(argc, argv);
+    kelvo::SingleInstance instance(argument);
+    const auto role = instance.claim();
+    if (role != kelvo::SingleInstance::Role::primary) {
+        return say(role == kelvo::SingleInstance::Role::handedOver ? "handedOver" : "noAnswer");
+    }
+    say("primary");
+    QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app, [&app] {
+        say("shown");
+        // Let the answer reach the asking process before going.
+        QTimer::singleShot(100, &app, &QCoreApplication::quit);
+    });
+    return QCoreApplication::exec();
 }

@@ -12,30 +12,26 @@ TEST(PopoverPlacementTest, OpensAtThePointerInsideTheScreen) {
     const struct {
         const char* what;
         QPoint cursor;
+        QSize size;
         QRect available;
         QPoint expected;
     } cases[] = {
-        {"top panel, middle: centred below the pointer", {960, 10}, underTopPanel, {770, 40}},
-        {"top panel, right corner: kept off the edge", {1910, 10}, underTopPanel, {1532, 40}},
-        {"top panel, left corner", {3, 10}, underTopPanel, {8, 40}},
-        {"bottom panel: above the pointer", {1000, 1070}, QRect(0, 0, 1920, 1040), {810, 532}},
-        {"pointer in the upper half: below it", {500, 300}, screen, {310, 306}},
+        {"top panel, middle: centred below the pointer", {960, 10}, size, underTopPanel, {770, 40}},
+        {"top panel, right corner: kept off the edge", {1910, 10}, size, underTopPanel, {1532, 40}},
+        {"top panel, left corner", {3, 10}, size, underTopPanel, {8, 40}},
+        {"bottom panel: above the pointer", {1000, 1070}, size, {0, 0, 1920, 1040}, {810, 532}},
+        {"pointer in the upper half: below it", {500, 300}, size, screen, {310, 306}},
+        {"a second screen to the right", {3800, 5}, size, {1920, 0, 1920, 1080}, {3452, 11}},
+        {"taller than the screen: top on screen",
+         {400, 700},
+         {380, 900},
+         {0, 0, 800, 600},
+         {210, 8}},
+        {"wider than the screen: left on screen", {100, 10}, {900, 200}, {0, 0, 800, 600}, {8, 16}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(PopoverPlacement::topLeft(c.cursor, size, c.available), c.expected) << c.what;
+        EXPECT_EQ(PopoverPlacement::topLeft(c.cursor, c.size, c.available), c.expected) << c.what;
     }
-}
-
-TEST(PopoverPlacementTest, SecondScreenAndOversizedPopover) {
-    // A screen to the right of the first one.
-    EXPECT_EQ(PopoverPlacement::topLeft({3800, 5}, {380, 500}, QRect(1920, 0, 1920, 1080)),
-              QPoint(3452, 11));
-    // Taller than the screen: its top stays on screen.
-    EXPECT_EQ(PopoverPlacement::topLeft({400, 700}, {380, 900}, QRect(0, 0, 800, 600)),
-              QPoint(210, 8));
-    // Wider than the screen: its left edge stays on screen.
-    EXPECT_EQ(PopoverPlacement::topLeft({100, 10}, {900, 200}, QRect(0, 0, 800, 600)),
-              QPoint(8, 16));
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 // QML module package, a misspelt property or a failing binding shows up here, not at run time.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -14,6 +12,7 @@
 #include <QQuickWindow>
 #include <memory>
 
+#include "tests/support/qt.h"
 #include "ui/qml_setup.h"
 
 namespace {
@@ -22,37 +21,23 @@ QMutex messagesMutex;
 QStringList messages;
 
 void collect(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg) {
-        return;
-    }
-    QMutexLocker lock(&messagesMutex);
-    messages.append(message);
-}
-
-void settle(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (type != QtDebugMsg && type != QtInfoMsg) {
+        QMutexLocker lock(&messagesMutex);
+        messages.append(message);
     }
 }
 
-// Where a QML file of ui/ is found in the resources: each top folder is a module
-// (style -> Kelvo.Style, views -> Kelvo.Views); a file of a subfolder sits in the module's
-// resources under the same subfolder or at the module's top. Empty when it is not there.
-QString resourceFor(const QString& relativePath) {
-    const qsizetype slash = relativePath.indexOf(QLatin1Char('/'));
-    const QString top = relativePath.left(slash);
-    QString module;
-    if (top == "style") {
-        module = QStringLiteral(":/Kelvo/Style/");
-    } else if (top == "views") {
-        module = QStringLiteral(":/Kelvo/Views/");
-    } else {
+// Where ui/<top>/<path> is in the resources: each top folder is a module (style -> Kelvo.Style,
+// views -> Kelvo.Views) holding the file under the same subfolder or at its top; else empty.
+QString resourceFor(const QString& relative) {
+    const QString top = relative.section(QLatin1Char('/'), 0, 0);
+    if (top != QStringLiteral("style") && top != QStringLiteral("views")) {
         return {};
     }
-    for (const QString& candidate :
-         {module + relativePath.mid(slash + 1), module + QFileInfo(relativePath).fileName()}) {
+    const QString module = top == QStringLiteral("style") ? QStringLiteral(":/Kelvo/Style/")
+                                                          : QStringLiteral(":/Kelvo/Views/");
+    for (const QString& candidate : {module + relative.section(QLatin1Char('/'), 1),
+                                     module + QFileInfo(relative).fileName()}) {
         if (QFile::exists(candidate)) {
             return candidate;
         }
@@ -60,139 +45,99 @@ QString resourceFor(const QString& relativePath) {
     return {};
 }
 
-class QmlFilesTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        {
-            QMutexLocker lock(&messagesMutex);
-            messages.clear();
-        }
-        previous_ = qInstallMessageHandler(collect);
-        engine_ = std::make_unique<QQmlEngine>();
-        kelvo::prepareQmlEngine(*engine_);
-        QQmlComponent fake(engine_.get(),
-                           QUrl::fromLocalFile(QStringLiteral(KELVO_UI_TEST_DIR "/FakeModel.qml")));
-        model_.reset(fake.create());
-        ASSERT_NE(model_, nullptr) << fake.errorString().toStdString();
-    }
-    void TearDown() override {
-        // Windows are closed and their objects deleted the way the app does (later, from the
-        // event loop), so the scene graph releases its textures.
-        for (auto& object : objects_) {
-            if (auto* window = qobject_cast<QQuickWindow*>(object.get())) {
-                window->hide();
-            }
-        }
-        settle(50);
-        for (auto& object : objects_) {
-            object.release()->deleteLater();
-        }
-        objects_.clear();
-        model_.release()->deleteLater();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        engine_.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        qInstallMessageHandler(previous_);
-    }
+// Shows `window` and waits until it has drawn a frame.
+bool render(QQuickWindow* window) {
+    auto drawn = std::make_shared<bool>(false);
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [drawn] { *drawn = true; });
+    window->show();
+    return kelvo::test::processEventsUntil([drawn] { return *drawn; });
+}
 
-    // Creates the file's type (with the stand-in model when it has a "model" property) and
-    // shows it for a moment.
-    QObject* load(const QString& resource, QString* error) {
-        QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc") + resource));
-        QObject* object = component.beginCreate(engine_->rootContext());
-        if (object == nullptr) {
-            *error = component.errorString();
-            return nullptr;
-        }
-        if (object->metaObject()->indexOfProperty("model") >= 0) {
-            object->setProperty("model", QVariant::fromValue(model_.get()));
-        }
-        component.completeCreate();
-        objects_.emplace_back(object);
-        if (auto* window = qobject_cast<QQuickWindow*>(object)) {
-            window->show();
-        } else if (auto* item = qobject_cast<QQuickItem*>(object)) {
-            auto host = std::make_unique<QQuickWindow>();
-            host->resize(400, 300);
-            item->setParentItem(host->contentItem());
-            host->show();
-            objects_.emplace_back(host.release());
-        }
-        settle(150);
-        return object;
-    }
+TEST(QmlFilesTest, EveryQmlFileLoadsAndShowsWithoutWarnings) {
+    const QtMessageHandler previous = qInstallMessageHandler(collect);
+    auto engine = std::make_unique<QQmlEngine>();
+    kelvo::prepareQmlEngine(*engine);
+    QQmlComponent fake(engine.get(), QUrl::fromLocalFile(KELVO_UI_TEST_DIR "/FakeModel.qml"));
+    std::unique_ptr<QObject> model(fake.create());
+    ASSERT_NE(model, nullptr) << fake.errorString().toStdString();
+    // The windows' titles and sizes (an empty size is not checked).
+    const QMap<QString, std::tuple<QString, QSize, QSize>> windows = {
+        {"LibraryWindow.qml", {"kelvo Library", {}, {}}},
+        {"ActivityWindow.qml", {"kelvo Activity", {760, 480}, {640, 360}}},
+        {"SettingsWindow.qml", {"kelvo Settings", {600, 680}, {}}},
+    };
+    int windowsSeen = 0;
 
-    QtMessageHandler previous_ = nullptr;
-    std::unique_ptr<QQmlEngine> engine_;
-    std::unique_ptr<QObject> model_;
-    std::vector<std::unique_ptr<QObject>> objects_;
-};
-
-TEST_F(QmlFilesTest, EveryQmlFileLoadsWithoutWarnings) {
+    std::vector<std::unique_ptr<QObject>> objects;
     const QDir ui(QStringLiteral(KELVO_SOURCE_DIR "/ui"));
-    QDirIterator files(ui.path(), {QStringLiteral("*.qml")}, QDir::Files,
-                       QDirIterator::Subdirectories);
+    QDirIterator files(ui.path(), {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
     int count = 0;
-    while (files.hasNext()) {
+    for (; files.hasNext(); ++count) {
         const QString path = files.next();
-        const QString relative = ui.relativeFilePath(path);
-        SCOPED_TRACE(relative.toStdString());
-        const QString resource = resourceFor(relative);
+        SCOPED_TRACE(ui.relativeFilePath(path).toStdString());
+        const QString resource = resourceFor(ui.relativeFilePath(path));
         ASSERT_FALSE(resource.isEmpty()) << "not in the resources of a kelvo QML module";
         QFile source(path);
         ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-        const bool singleton = source.readAll().contains("pragma Singleton");
-
-        QString error;
-        if (singleton) {
+        if (source.readAll().contains("pragma Singleton")) {
             // A singleton is reached through its module, not created.
-            QQmlComponent probe(engine_.get());
+            QQmlComponent probe(engine.get());
             probe.setData(
                 "import QtQuick\nimport Kelvo.Style\nimport Kelvo.Views\n"
                 "QtObject { property var probe: " +
                     QFileInfo(path).completeBaseName().toUtf8() + " }",
                 QUrl());
             std::unique_ptr<QObject> object(probe.create());
-            EXPECT_NE(object, nullptr) << probe.errorString().toStdString();
-            EXPECT_TRUE(object && object->property("probe").value<QObject*>() != nullptr);
+            EXPECT_TRUE(object && object->property("probe").value<QObject*>() != nullptr)
+                << probe.errorString().toStdString();
         } else {
-            EXPECT_NE(load(resource, &error), nullptr) << error.toStdString();
+            QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc") + resource));
+            QObject* object = component.beginCreate(engine->rootContext());
+            ASSERT_NE(object, nullptr) << component.errorString().toStdString();
+            if (object->metaObject()->indexOfProperty("model") >= 0) {
+                object->setProperty("model", QVariant::fromValue(model.get()));
+            }
+            component.completeCreate();
+            objects.emplace_back(object);
+            auto* window = qobject_cast<QQuickWindow*>(object);
+            if (auto* item = qobject_cast<QQuickItem*>(object)) {
+                window = new QQuickWindow;
+                window->resize(400, 300);
+                item->setParentItem(window->contentItem());
+                objects.emplace_back(window);
+            }
+            EXPECT_TRUE(window == nullptr || render(window));
+            if (windows.contains(QFileInfo(path).fileName())) {
+                const auto& [title, size, minimum] = windows[QFileInfo(path).fileName()];
+                EXPECT_EQ(window->title(), title);
+                EXPECT_TRUE(size.isEmpty() || window->size() == size) << window->size().width();
+                EXPECT_TRUE(minimum.isEmpty() || window->minimumSize() == minimum);
+                ++windowsSeen;
+            }
         }
         QMutexLocker lock(&messagesMutex);
         EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
         messages.clear();
-        ++count;
     }
     EXPECT_GE(count, 20);
-}
+    EXPECT_EQ(windowsSeen, windows.size());
 
-TEST_F(QmlFilesTest, WindowsCarryTheirTitlesAndSizes) {
-    const struct {
-        const char* file;
-        const char* title;
-        int width;
-        int height;
-    } windows[] = {
-        {":/Kelvo/Views/LibraryWindow.qml", "kelvo Library", -1, -1},
-        {":/Kelvo/Views/ActivityWindow.qml", "kelvo Activity", 760, 480},
-        {":/Kelvo/Views/SettingsWindow.qml", "kelvo Settings", 600, 680},
-    };
-    for (const auto& w : windows) {
-        QString error;
-        auto* window = qobject_cast<QQuickWindow*>(load(QString::fromLatin1(w.file), &error));
-        ASSERT_NE(window, nullptr) << w.file << error.toStdString();
-        EXPECT_EQ(window->title(), QLatin1String(w.title));
-        if (w.width > 0) {
-            EXPECT_EQ(window->size(), QSize(w.width, w.height)) << w.file;
+    // Windows are closed and their objects deleted the way the app does (later, from the event
+    // loop), so the scene graph releases its textures.
+    for (auto& object : objects) {
+        if (auto* window = qobject_cast<QQuickWindow*>(object.get())) {
+            window->hide();
         }
     }
-    // The Activity window may not shrink below 640 x 360.
-    QString error;
-    auto* activity = qobject_cast<QQuickWindow*>(load(":/Kelvo/Views/ActivityWindow.qml", &error));
-    ASSERT_NE(activity, nullptr);
-    EXPECT_EQ(activity->minimumSize(), QSize(640, 360));
-    QMutexLocker lock(&messagesMutex);
-    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    QCoreApplication::processEvents();
+    for (auto& object : objects) {
+        object.release()->deleteLater();
+    }
+    model.release()->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    engine.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    qInstallMessageHandler(previous);
 }
 
 }  // namespace

@@ -1,22 +1,16 @@
 // Qt Quick Test runner for kelvo's QML: every tst_*.qml of this folder, with kelvo's modules,
-// fonts and icon provider available as in the app.
-#include <QDir>
-#include <QFontDatabase>
+// fonts and icon provider set up as in the app.
 #include <QQmlEngine>
 #include <QtQuickTest>
 
+#include "app/linux/font_registration.h"
 #include "ui/qml_setup.h"
 
 class Setup : public QObject {
     Q_OBJECT
 
   public slots:
-    void applicationAvailable() {
-        const QDir fonts(QStringLiteral(":/fonts"));
-        for (const QString& name : fonts.entryList(QDir::Files)) {
-            QFontDatabase::addApplicationFont(fonts.filePath(name));
-        }
-    }
+    void applicationAvailable() { kelvo::registerFonts(); }
     void qmlEngineAvailable(QQmlEngine* engine) { kelvo::prepareQmlEngine(*engine); }
 };
 

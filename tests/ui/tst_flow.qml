@@ -25,62 +25,40 @@ Item {
             }
         }
 
-        function lineItems(lines) {
-            return lines.map(line => line.items)
-        }
-
-        function test_rows_data() {
-            return [
-                { tag: "nothing", widths: [], max: 100, items: [], lineWidths: [] },
-                { tag: "all on one line", widths: [20, 30, 30], max: 100,
-                  items: [[0, 1, 2]], lineWidths: [100] },
-                { tag: "exact fit counts spacing", widths: [45, 45], max: 100,
-                  items: [[0, 1]], lineWidths: [100] },
-                { tag: "one over breaks", widths: [45, 46], max: 100,
-                  items: [[0], [1]], lineWidths: [45, 46] },
-                { tag: "several lines", widths: [60, 30, 50, 50, 10], max: 100,
-                  items: [[0, 1], [2], [3, 4]], lineWidths: [100, 50, 70] },
-                { tag: "wide item alone, narrowed", widths: [30, 250, 30], max: 100,
-                  items: [[0], [1], [2]], lineWidths: [30, 100, 30] },
-                { tag: "no limit: one line", widths: [300, 300], max: Infinity,
-                  items: [[0, 1]], lineWidths: [610] },
-                { tag: "undefined limit: one line", widths: [300, 300], max: undefined,
-                  items: [[0, 1]], lineWidths: [610] },
-                { tag: "zero-width items", widths: [0, 0, 100], max: 100,
-                  items: [[0, 1], [2]], lineWidths: [10, 100] }
+        function test_rows() {
+            // [what, item widths, the limit, the items of each line, the lines' widths]
+            const cases = [
+                ["nothing", [], 100, [], []],
+                ["all on one line", [20, 30, 30], 100, [[0, 1, 2]], [100]],
+                ["exact fit counts spacing", [45, 45], 100, [[0, 1]], [100]],
+                ["one over breaks", [45, 46], 100, [[0], [1]], [45, 46]],
+                ["several lines", [60, 30, 50, 50, 10], 100, [[0, 1], [2], [3, 4]], [100, 50, 70]],
+                ["wide item alone, narrowed", [30, 250, 30], 100, [[0], [1], [2]], [30, 100, 30]],
+                ["no limit: one line", [300, 300], Infinity, [[0, 1]], [610]],
+                ["undefined limit: one line", [300, 300], undefined, [[0, 1]], [610]],
+                ["zero-width items", [0, 0, 100], 100, [[0, 1], [2]], [10, 100]]
             ]
-        }
-
-        function test_rows(data) {
-            const lines = Flow.rows(data.widths.length, measurer(data.widths), data.max, 10)
-            compare(lineItems(lines), data.items)
-            compare(lines.map(line => line.width), data.lineWidths)
-        }
-
-        function test_lineHeightIsTheTallestItem() {
+            for (const [what, widths, max, items, lineWidths] of cases) {
+                const lines = Flow.rows(widths.length, measurer(widths), max, 10)
+                compare(lines.map(line => line.items), items, what)
+                compare(lines.map(line => line.width), lineWidths, what)
+            }
+            // A line is as high as its tallest item; a narrowed item is measured again.
             const lines = Flow.rows(3, measurer([40, 40, 40], [10, 25, 5]), 100, 10)
-            compare(lineItems(lines), [[0, 1], [2]])
-            compare(lines[0].height, 25)
-            compare(lines[1].height, 5)
-            // A narrowed item is measured again and may grow.
-            const wide = Flow.rows(2, measurer([40, 500]), 100, 10)
-            compare(wide[1].height, 30)
+            compare(lines.map(line => [line.items, line.height]), [[[0, 1], 25], [[2], 5]])
+            compare(Flow.rows(2, measurer([40, 500]), 100, 10)[1].height, 30)
         }
 
-        function test_size() {
+        function test_sizeAndPlace() {
             const lines = Flow.rows(5, measurer([60, 30, 50, 50, 10]), 100, 10)
             compare(Flow.size(lines, 100, 10), { width: 100, height: 10 + 10 + 10 + 2 * 10 })
             compare(Flow.size(lines, Infinity, 10).width, 100)
             compare(Flow.size([], 100, 10), { width: 100, height: 0 })
             compare(Flow.size([], undefined, 10), { width: 0, height: 0 })
-        }
-
-        function test_place() {
-            const frames = Flow.place(4, measurer([60, 30, 120, 20]), 100, 10)
-            compare(frames[0], { x: 0, y: 0, width: 60, height: 10 })
-            compare(frames[1], { x: 70, y: 0, width: 30, height: 10 })
-            compare(frames[2], { x: 0, y: 20, width: 100, height: 30 })
-            compare(frames[3], { x: 0, y: 60, width: 20, height: 10 })
+            compare(Flow.place(4, measurer([60, 30, 120, 20]), 100, 10), [
+                { x: 0, y: 0, width: 60, height: 10 }, { x: 70, y: 0, width: 30, height: 10 },
+                { x: 0, y: 20, width: 100, height: 30 }, { x: 0, y: 60, width: 20, height: 10 }
+            ])
         }
 
         Component {

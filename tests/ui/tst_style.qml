@@ -2,8 +2,7 @@ import QtQuick
 import QtTest
 import Kelvo.Style
 
-// The appearance setting, the palette per appearance, the font rules and the components'
-// enabling and choice behaviour.
+// The appearance setting, the palette following it, the font rules and the segmented choice.
 // The TestCase itself is never visible: the items under test live in this host.
 Item {
     id: testHost
@@ -18,76 +17,46 @@ Item {
             Theme.appearance = "dark"
         }
 
-        function test_appearanceCases() {
+        function test_appearance() {
             compare(AppAppearance.cases.map(c => c.value), ["dark", "light", "system", "matrix"])
-            compare(AppAppearance.cases.map(c => c.label),
-                    ["Dark", "Light", "Follow system", "dot.Matrix"])
-            compare(AppAppearance.normalized("light"), "light")
-            compare(AppAppearance.normalized("sepia"), "dark")
-            compare(AppAppearance.normalized(""), "dark")
-            compare(AppAppearance.normalized(undefined), "dark")
-            verify(AppAppearance.drawsDark("matrix", false))
-            verify(AppAppearance.drawsDark("nonsense", false))
-            verify(!AppAppearance.drawsDark("light", true))
-            verify(AppAppearance.drawsDark("system", true))
-            verify(!AppAppearance.drawsDark("system", false))
+            for (const [stored, normalized] of [["light", "light"], ["matrix", "matrix"],
+                                                ["sepia", "dark"], ["", "dark"], [undefined, "dark"]])
+                compare(AppAppearance.normalized(stored), normalized, stored)
+            for (const [stored, systemIsDark, dark] of [["matrix", false, true],
+                                                        ["nonsense", false, true],
+                                                        ["light", true, false],
+                                                        ["system", true, true],
+                                                        ["system", false, false]])
+                compare(AppAppearance.drawsDark(stored, systemIsDark), dark, stored)
         }
 
-        function test_palette_data() {
-            return [
-                { tag: "dark", appearance: "dark", background: "#0e1117", surface: "#161b24",
-                  text: "#e1e6ee", accent: "#6ea8fe", error: "#f86a5c", warning: "#f5bf69" },
-                { tag: "light", appearance: "light", background: "#f6f7f9", surface: "#ffffff",
-                  text: "#161b24", accent: "#1e5abe", error: "#b02a20", warning: "#825400" },
-                { tag: "matrix", appearance: "matrix", background: "#0d0208", surface: "#0c160e",
-                  text: "#00ff41", accent: "#00ff41", error: "#f06458", warning: "#c9c94a" },
-                { tag: "unknown counts as dark", appearance: "sepia", background: "#0e1117",
-                  surface: "#161b24", text: "#e1e6ee", accent: "#6ea8fe", error: "#f86a5c",
-                  warning: "#f5bf69" }
-            ]
+        function test_paletteFollowsTheAppearance() {
+            const palettes = {}
+            for (const appearance of ["dark", "light", "matrix", "system", "sepia"]) {
+                Theme.appearance = appearance
+                palettes[appearance] = [Theme.background, Theme.surface, Theme.text, Theme.accent,
+                                        Theme.warning, Theme.error].map(String)
+                compare(String(Theme.tone("error")), String(Theme.error))
+            }
+            // Every role differs between the three palettes; unknown counts as dark.
+            verify(palettes.dark.every((colour, i) => colour !== palettes.light[i]))
+            verify(palettes.dark.every((colour, i) => colour !== palettes.matrix[i]))
+            compare(palettes.sepia, palettes.dark)
+            compare(palettes.system, Theme.systemIsDark ? palettes.dark : palettes.light)
         }
 
-        function test_palette(data) {
-            Theme.appearance = data.appearance
-            compare(String(Theme.background), data.background)
-            compare(String(Theme.surface), data.surface)
-            compare(String(Theme.text), data.text)
-            compare(String(Theme.accent), data.accent)
-            compare(String(Theme.error), data.error)
-            compare(String(Theme.warning), data.warning)
-            compare(String(Theme.tone("error")), data.error)
-        }
-
-        function test_systemFollowsTheDesktop() {
-            Theme.appearance = "system"
-            compare(String(Theme.background), Theme.systemIsDark ? "#0e1117" : "#f6f7f9")
-        }
-
-        function test_popoverBackgroundIsTheSurfaceOverTheBackground() {
-            Theme.appearance = "dark"
-            const bg = Theme.background, s = Theme.surface, p = Theme.popoverBackground
-            fuzzyCompare(p.r, 0.15 * bg.r + 0.85 * s.r, 0.01)
-            fuzzyCompare(p.b, 0.15 * bg.b + 0.85 * s.b, 0.01)
-            compare(p.a, 1)
-        }
-
-        function test_fontWeights() {
-            compare(Theme.textWeight(Font.Black), Font.Bold)
-            compare(Theme.textWeight(Font.ExtraBold), Font.Bold)
-            compare(Theme.textWeight(Font.Bold), Font.Bold)
-            compare(Theme.textWeight(Font.DemiBold), Font.DemiBold)
-            compare(Theme.textWeight(Font.Medium), Font.Medium)
-            compare(Theme.textWeight(Font.Normal), Font.Normal)
-            compare(Theme.textWeight(Font.Light), Font.Normal)
-            compare(Theme.monoWeight(Font.DemiBold), Font.Bold)
-            compare(Theme.monoWeight(Font.Black), Font.Bold)
-            compare(Theme.monoWeight(Font.Medium), Font.Medium)
-            compare(Theme.monoWeight(Font.Thin), Font.Normal)
-        }
-
-        function test_bundledFontsAreUsed() {
+        function test_fonts() {
+            // The bundled fonts are registered and used.
             compare(Theme.textFamily, "Inter")
             compare(Theme.monoFamily, "JetBrains Mono")
+            const weights = [Font.Black, Font.ExtraBold, Font.Bold, Font.DemiBold, Font.Medium,
+                             Font.Normal, Font.Light, Font.Thin]
+            compare(weights.map(w => Theme.textWeight(w)),
+                    [Font.Bold, Font.Bold, Font.Bold, Font.DemiBold, Font.Medium, Font.Normal,
+                     Font.Normal, Font.Normal])
+            compare(weights.map(w => Theme.monoWeight(w)),
+                    [Font.Bold, Font.Bold, Font.Bold, Font.Bold, Font.Medium, Font.Normal,
+                     Font.Normal, Font.Normal])
         }
 
         Component {
@@ -98,7 +67,6 @@ Item {
                           { value: 60, label: "1 hour" }, { value: 120, label: "2 hours" }]
             }
         }
-
         SignalSpy {
             id: activatedSpy
             signalName: "activated"
@@ -107,29 +75,12 @@ Item {
         function test_segmentedChoice() {
             const control = createTemporaryObject(segmentedComponent, testHost)
             activatedSpy.target = control
-            activatedSpy.clear()
             waitForRendering(control)
             // The fourth segment sits at the right end.
             mouseClick(control, control.width - 10, control.height / 2)
             compare(control.selection, 120)
             compare(activatedSpy.count, 1)
             compare(activatedSpy.signalArguments[0][0], 120)
-        }
-
-        Component {
-            id: primaryComponent
-            MetroPrimaryButton {
-                text: "Get"
-            }
-        }
-
-        function test_primaryButtonFadesWhenDisabled() {
-            const button = createTemporaryObject(primaryComponent, testHost)
-            compare(button.opacity, 1)
-            compare(button.contentItem.font.capitalization, Font.AllUppercase)
-            compare(button.contentItem.font.family, "JetBrains Mono")
-            button.enabled = false
-            compare(button.opacity, 0.4)
         }
     }
 }

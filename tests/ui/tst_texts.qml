@@ -6,32 +6,19 @@ import "../../ui/views/texts.js" as Texts
 TestCase {
     name: "PopoverTexts"
 
-    function test_relativeTime_data() {
-        const minute = 60, hour = 3600, day = 86400
-        return [
-            { tag: "same instant", ago: 0, text: "now" },
-            { tag: "a second", ago: 1, text: "1 second ago" },
-            { tag: "seconds", ago: 42, text: "42 seconds ago" },
-            { tag: "one minute", ago: minute, text: "1 minute ago" },
-            { tag: "five minutes", ago: 5 * minute + 20, text: "5 minutes ago" },
-            { tag: "an hour", ago: hour, text: "1 hour ago" },
-            { tag: "hours", ago: 23 * hour, text: "23 hours ago" },
-            { tag: "yesterday", ago: day + hour, text: "yesterday" },
-            { tag: "days", ago: 3 * day, text: "3 days ago" },
-            { tag: "last week", ago: 8 * day, text: "last week" },
-            { tag: "weeks", ago: 20 * day, text: "2 weeks ago" },
-            { tag: "last month", ago: 40 * day, text: "last month" },
-            { tag: "months", ago: 100 * day, text: "3 months ago" },
-            { tag: "last year", ago: 400 * day, text: "last year" },
-            { tag: "years", ago: 800 * day, text: "2 years ago" },
-            { tag: "clock behind: minutes ahead", ago: -5 * minute, text: "in 5 minutes" },
-            { tag: "clock behind: a day ahead", ago: -day, text: "tomorrow" }
+    function test_relativeTime() {
+        const now = 1700000000, minute = 60, hour = 3600, day = 86400
+        const cases = [
+            [0, "now"], [1, "1 second ago"], [42, "42 seconds ago"], [minute, "1 minute ago"],
+            [5 * minute + 20, "5 minutes ago"], [hour, "1 hour ago"], [23 * hour, "23 hours ago"],
+            [day + hour, "yesterday"], [3 * day, "3 days ago"], [8 * day, "last week"],
+            [20 * day, "2 weeks ago"], [40 * day, "last month"], [100 * day, "3 months ago"],
+            [400 * day, "last year"], [800 * day, "2 years ago"],
+            // A clock behind the stamps.
+            [-5 * minute, "in 5 minutes"], [-day, "tomorrow"]
         ]
-    }
-
-    function test_relativeTime(data) {
-        const now = 1700000000
-        compare(Texts.relativeTime(now - data.ago, now), data.text)
+        for (const [ago, text] of cases)
+            compare(Texts.relativeTime(now - ago, now), text, "seconds ago: " + ago)
     }
 
     function test_playlistStatus() {
@@ -43,24 +30,13 @@ TestCase {
         compare(Texts.playlistStatus({ intervalMin: 15 }, now), "not checked yet · every 15 min")
     }
 
-    function test_byteCount_data() {
-        return [
-            { tag: "one", bytes: 1, text: "1 byte" },
-            { tag: "bytes", bytes: 999, text: "999 bytes" },
-            { tag: "kilobytes", bytes: 1000, text: "1.00 kB" },
-            { tag: "megabytes", bytes: 4200000, text: "4.20 MB" },
-            { tag: "tens of MB", bytes: 12345678, text: "12.3 MB" },
-            { tag: "hundreds of MB", bytes: 812000000, text: "812 MB" },
-            { tag: "gigabytes", bytes: 1310000000, text: "1.31 GB" },
-            { tag: "negative", bytes: -5, text: "" }
+    function test_byteCountAndProgress() {
+        const cases = [
+            [1, "1 byte"], [999, "999 bytes"], [1000, "1.00 kB"], [4200000, "4.20 MB"],
+            [12345678, "12.3 MB"], [812000000, "812 MB"], [1310000000, "1.31 GB"], [-5, ""]
         ]
-    }
-
-    function test_byteCount(data) {
-        compare(Texts.byteCount(data.bytes), data.text)
-    }
-
-    function test_progressLine() {
+        for (const [bytes, text] of cases)
+            compare(Texts.byteCount(bytes), text, "bytes: " + bytes)
         compare(Texts.progressLine(false, 3, 12, 5000), "")
         compare(Texts.progressLine(true, 0, 0, 0), "")
         compare(Texts.progressLine(true, 3, 12, 0), "Entry 3 of 12")

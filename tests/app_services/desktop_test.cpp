@@ -1,0 +1,284 @@
+// The desktop services against a real desktop: a private X server and session bus (see
+// run-under-xvfb.sh), dunst, xdotool, the clipboard, and stand-ins for the file manager and logind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <QClipboard>
+#include <QDBusConnectionInterface>
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUrl>
+#include <cstdio>
+
+#include "app/linux/dbus_notifier.h"
+#include "app/linux/desktop_file_actions.h"
+#include "app/linux/font_registration.h"
+#include "app/linux/logind_wake_observer.h"
+#include "app/linux/qt_clipboard.h"
+#include "app/linux/x11_hot_key.h"
+#include "tests/support/process.h"
+#include "tests/support/qt.h"
+#include "tests/support/sandbox.h"
+
+namespace kelvo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::processEventsUntil;
+
+[[maybe_unused]] auto* const qt =
+    ::testing::AddGlobalTestEnvironment(new test::QtEnvironment<QGuiApplication>);
+
+QString qpath(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+bool onTheBus(const QString& service) {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(service).value();
+}
+
+QDBusConnection nowhere() {
+    return QDBusConnection::connectToBus("unix:path=/nonexistent", "nowhere");
+}
+
+// A second connection to the session bus that owns `service` and serves `object` at `path`, so
+// kelvo's calls really travel through the bus. It leaves the bus when it goes.
+class BusService {
+  public:
+    BusService(const QString& service, const QString& path, QObject* object)
+        : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, service)) {
+        EXPECT_TRUE(bus_.registerObject(path, object, QDBusConnection::ExportScriptableSlots));
+        EXPECT_TRUE(bus_.registerService(service));
+    }
+    ~BusService() { QDBusConnection::disconnectFromBus(bus_.name()); }
+    QDBusConnection bus_;
+};
+
+TEST(DBusNotifierTest, DunstShowsTheExactTextElseTheFallbackDoes) {
+    QStringList fallbacks;
+    const auto fallback = [&fallbacks](const QString& title, const QString& body) {
+        fallbacks.append(title + ": " + body);
+    };
+    DBusNotifier(fallback, nowhere()).notify("kelvo", "no bus");
+    EXPECT_EQ(fallbacks, QStringList{"kelvo: no bus"});  // at once
+    DBusNotifier(fallback).notify("kelvo", "no server");
+    ASSERT_TRUE(processEventsUntil([&fallbacks] { return fallbacks.size() == 2; }));
+    EXPECT_EQ(fallbacks[1], "kelvo: no server");
+
+    // dunst as it comes, then with body markup on: the text must then reach it escaped.
+    const QString server = "org.freedesktop.Notifications";
+    for (const auto& [markup, body] :
+         {std::pair{"no", "body: '3 videos · Über & <b>co</b>"},
+          std::pair{"full", "body: '3 videos · Über &amp; &lt;b&gt;co&lt;/b&gt;"}}) {
+        test::Sandbox box;
+        test::writeFile(box / "dunstrc", std::string("[global]\n    markup = ") + markup + "\n");
+        test::Process dunst({"dunst", "-config", box / "dunstrc", "-print"});
+        ASSERT_TRUE(processEventsUntil([&server] { return onTheBus(server); }));
+        DBusNotifier(fallback).notify("kelvo", "3 videos · Über & <b>co</b>");
+        std::string printed;  // up to the "}" closing the notification
+        bool closed = false;
+        ASSERT_TRUE(processEventsUntil([&] {
+            if (!closed) {
+                const auto line = dunst.readLine(std::chrono::milliseconds(10));
+                printed += line.value_or("") + "\n";
+                closed = line == "}";
+            }
+            return closed;
+        })) << printed;
+        for (const std::string field :
+             {"appname: 'kelvo", "summary: 'kelvo", "desktop_entry: 'kelvo", body}) {
+            EXPECT_NE(printed.find(field + "'\n"), std::string::npos) << field << " in\n"
+                                                                      << printed;
+        }
+        // dunst answered Notify before this call, so a fallback for it would be queued by now.
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            server, "/org/freedesktop/Notifications", server, "GetServerInformation"));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(fallbacks.size(), 2);
+        dunst.signal(SIGTERM);
+        ASSERT_TRUE(processEventsUntil([&server] { return !onTheBus(server); }));
+    }
+}
+
+TEST(X11HotKeyTest, CtrlAltYIsGrabbedAloneAndFiresAlsoWithNumLock) {
+    // Another X client, and its grabs of Y with `modifiers`.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(other);
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, 0x0079);  // XK_y
+    ASSERT_NE(codes, nullptr);
+    const xcb_keycode_t y = codes[0];
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    const auto grab = [&](std::uint16_t modifiers) {
+        xcb_generic_error_t* error = xcb_request_check(
+            other, xcb_grab_key_checked(other, 1, root, modifiers, y, XCB_GRAB_MODE_ASYNC,
+                                        XCB_GRAB_MODE_ASYNC));
+        const bool granted = error == nullptr;
+        std::free(error);
+        return granted;
+    };
+    const auto press = [](const char* keys) {
+        EXPECT_EQ(test::runProcess({"xdotool", "key", keys}).status, 0) << keys;
+    };
+    const std::uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+
+    ASSERT_TRUE(grab(ctrlAlt));
+    X11HotKey refused;
+    EXPECT_FALSE(refused.registerShortcut([] {}));
+    EXPECT_FALSE(refused.isActive());
+    std::free(xcb_request_check(other, xcb_ungrab_key_checked(other, y, root, ctrlAlt)));
+
+    X11HotKey hotKey;
+    int presses = 0;
+    ASSERT_TRUE(hotKey.registerShortcut([&presses] { ++presses; }));
+    EXPECT_TRUE(hotKey.isActive());
+    press("ctrl+alt+y");
+    EXPECT_TRUE(processEventsUntil([&presses] { return presses == 1; }));
+    press("Num_Lock");
+    press("ctrl+alt+y");
+    press("Num_Lock");
+    EXPECT_TRUE(processEventsUntil([&presses] { return presses == 2; }));
+    // kelvo holds Ctrl+Alt+Y and leaves every other combination with Y to others.
+    EXPECT_FALSE(grab(ctrlAlt));
+    EXPECT_TRUE(grab(XCB_MOD_MASK_CONTROL));
+    EXPECT_TRUE(grab(ctrlAlt | XCB_MOD_MASK_SHIFT));
+    xcb_disconnect(other);
+}
+
+TEST(QtClipboardTest, PlainTextElseTheFirstUrlElseNothing) {
+    const QString link = "https://youtu.be/dQw4w9WgXcQ";
+    const QList<QUrl> urls = {QUrl("https://www.youtube.com/watch?v=abc"),
+                              QUrl("https://example.com/second")};
+    const struct {
+        std::optional<QString> text;
+        QList<QUrl> urls;
+        QString expected;
+    } cases[] = {
+        {link, {}, link},
+        {link, urls, link},
+        // Qt offers a URL list as text as well; the rule must still pick the first URL alone.
+        {std::nullopt, urls, urls[0].toString()},
+        {std::nullopt, {}, ""},
+        {"", {}, ""},
+    };
+    QtClipboard clipboard;
+    for (const auto& c : cases) {
+        auto* data = new QMimeData;
+        if (c.text) {
+            data->setText(*c.text);
+        }
+        data->setUrls(c.urls);
+        QGuiApplication::clipboard()->setMimeData(data);
+        EXPECT_EQ(clipboard.text(), c.expected) << c.text.value_or("none").toStdString();
+    }
+}
+
+// Receives what QDesktopServices would hand to the desktop's default applications.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+
+  public:
+    OpenedUrls() { QDesktopServices::setUrlHandler("file", this, "opened"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler("file"); }
+    QStringList paths;
+
+  public slots:
+    void opened(const QUrl& url) { paths.append(url.toLocalFile()); }
+};
+
+class FileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+  public:
+    QStringList shown;
+
+  public slots:
+    Q_SCRIPTABLE void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
+};
+
+TEST(DesktopFileActionsTest, OpenAndRevealWithAndWithoutAFileManager) {
+    test::Sandbox box;
+    OpenedUrls opened;
+    DesktopFileActions actions;
+    const fs::path file = box / "in" / "Über & co #1 [x].mp4";
+    test::writeFile(file, "v");
+    test::writeFile(box / "b.mp4", "v");
+    EXPECT_TRUE(actions.open(qpath(file)));
+    EXPECT_FALSE(actions.open(qpath(box / "missing.mp4")));
+    // A missing file: the nearest folder above that exists.
+    EXPECT_TRUE(actions.reveal(qpath(box / "no" / "such" / "gone.mp4")));
+    EXPECT_EQ(opened.paths, QStringList({qpath(file), qpath(box.root())}));
+    opened.paths.clear();
+
+    const QString service = "org.freedesktop.FileManager1";
+    {
+        FileManager fileManager;
+        BusService serving(service, "/org/freedesktop/FileManager1", &fileManager);
+        EXPECT_TRUE(actions.reveal(qpath(file)));
+        ASSERT_TRUE(processEventsUntil([&fileManager] { return !fileManager.shown.empty(); }));
+        ASSERT_EQ(fileManager.shown.size(), 1);
+        EXPECT_EQ(QUrl(fileManager.shown[0]).toLocalFile(), qpath(file));
+    }
+    // The bus passed the file manager's answer on before it saw the file manager leave, so the
+    // fallback below comes after any wrongly taken for the answered call.
+    ASSERT_TRUE(processEventsUntil([&service] { return !onTheBus(service); }));
+    EXPECT_TRUE(actions.reveal(qpath(box / "b.mp4")));
+    ASSERT_TRUE(processEventsUntil([&opened] { return !opened.paths.empty(); }));
+    EXPECT_EQ(opened.paths, QStringList{qpath(box.root())});
+}
+
+TEST(LogindWakeObserverTest, EachWakeUpCountsOnce) {
+    QObject manager;
+    BusService logind("org.freedesktop.login1", "/org/freedesktop/login1", &manager);
+    LogindWakeObserver observer(QDBusConnection::sessionBus());
+    int wakes = 0;
+    ASSERT_TRUE(observer.start([&wakes] { ++wakes; }));
+    for (const bool goingToSleep : {true, false}) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
+        ASSERT_TRUE(logind.bus_.send(signal << goingToSleep));
+    }
+    ASSERT_TRUE(processEventsUntil([&wakes] { return wakes == 1; }));
+    // A second "awake" is the same wake-up; the next one follows a "going to sleep".
+    for (const bool goingToSleep : {false, true, false}) {
+        QMetaObject::invokeMethod(&observer, "prepareForSleep", Q_ARG(bool, goingToSleep));
+    }
+    EXPECT_EQ(wakes, 2);
+    EXPECT_FALSE(LogindWakeObserver(nowhere()).start([] {}));  // no system bus
+}
+
+TEST(FontRegistrationTest, RegistersBundledFontsAndReportsTheBrokenOnes) {
+    test::Sandbox box;
+    fs::create_directories(box / "fonts");
+    fs::create_directories(box / "empty");
+    fs::copy_file("/usr/share/fonts/truetype/jetbrains-mono/JetBrainsMono-Regular.ttf",
+                  box / "fonts" / "JetBrainsMono-Regular.ttf");
+    test::writeFile(box / "broken.ttf", "not a font");
+    test::writeFile(box / "notes.txt", "ignored");
+    const auto registerFrom = [](const QStringList& folders, int registered) {
+        std::FILE* log = std::tmpfile();
+        EXPECT_EQ(registerFonts(folders, log), registered);
+        std::rewind(log);
+        std::string text(512, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), log));
+        std::fclose(log);
+        return text;
+    };
+    EXPECT_EQ(registerFrom({qpath(box.root()), qpath(box / "fonts")}, 1),
+              "kelvo: font registration failed: " + (box / "broken.ttf").string() +
+                  " is not a usable font file\n");
+    EXPECT_TRUE(QFontDatabase::families().contains("JetBrains Mono"));
+    EXPECT_EQ(registerFrom({qpath(box / "empty")}, 0),
+              "kelvo: no bundled fonts found; falling back to system fonts\n");
+}
+
+}  // namespace
+}  // namespace kelvo
+
+#include "desktop_test.moc"
