@@ -35,10 +35,25 @@ Environment currentEnvironment() {
     return environment;
 }
 
+std::optional<fs::path> kelvoToolsFolder(const Environment& environment) {
+    fs::path data;
+    if (auto xdg = lookup(environment, "XDG_DATA_HOME"); xdg && fs::path(*xdg).is_absolute()) {
+        data = *xdg;
+    } else if (auto home = lookup(environment, "HOME"); home && fs::path(*home).is_absolute()) {
+        data = fs::path(*home) / ".local" / "share";
+    } else {
+        return std::nullopt;
+    }
+    return data / "kelvo" / "tools";
+}
+
 ToolLocator::ToolLocator(const Environment& environment,
                          const std::optional<fs::path>& executable) {
     if (auto tools = lookup(environment, "KELVO_TOOLS_DIR"); tools && !tools->empty()) {
         searchDirs_.emplace_back(*tools);
+    }
+    if (auto own = kelvoToolsFolder(environment)) {
+        searchDirs_.push_back(std::move(*own));
     }
 
     if (executable) {

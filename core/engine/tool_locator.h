@@ -17,16 +17,22 @@ using Environment = std::map<std::string, std::string>;
 // The environment of this process.
 Environment currentEnvironment();
 
+// kelvo's own tools folder, where `kelvo-cli tools update` installs yt-dlp and deno:
+// $XDG_DATA_HOME/kelvo/tools, or ~/.local/share/kelvo/tools when XDG_DATA_HOME is unset, empty or
+// relative. Nothing when neither gives an absolute folder.
+std::optional<std::filesystem::path> kelvoToolsFolder(const Environment& environment);
+
 // The ordered list of folders searched for an external tool; the first executable file of the
 // wanted name wins. Search order:
 //   1. $KELVO_TOOLS_DIR when set and not empty;
-//   2. <prefix>/libexec/kelvo and 3. <prefix>/share/kelvo/tools, where <prefix> is the parent
+//   2. kelvo's own tools folder (kelvoToolsFolder);
+//   3. <prefix>/libexec/kelvo and 4. <prefix>/share/kelvo/tools, where <prefix> is the parent
 //      of the folder holding the (symlink-resolved) executable;
-//   4. <exe dir>/tools, then <dir>/Vendor/bin for the exe dir and its five nearest ancestors;
-//   5. the entries of PATH ("/usr/bin:/bin" when the environment has none), empty ones dropped;
-//   6. ~/.local/bin (HOME from the environment; left out without HOME);
-//   7. /usr/local/bin.
-// Steps 2-4 are left out when no executable is given. Duplicates are kept.
+//   5. <exe dir>/tools, then <dir>/Vendor/bin for the exe dir and its five nearest ancestors;
+//   6. the entries of PATH ("/usr/bin:/bin" when the environment has none), empty ones dropped;
+//   7. ~/.local/bin (HOME from the environment; left out without HOME);
+//   8. /usr/local/bin.
+// Steps 3-5 are left out when no executable is given. Duplicates are kept.
 class ToolLocator {
   public:
     ToolLocator(const Environment& environment,
