@@ -15,8 +15,10 @@
 #include "app/app_model.h"
 #include "app/build_version.h"
 #include "app/headless_services.h"
+#include "app/job_lock.h"
 #include "app/settings_store.h"
 #include "app/stop_signals.h"
+#include "cli/tools_command.h"
 #include "core/catalog/catalog.h"
 
 namespace kelvo {
@@ -53,6 +55,11 @@ QString absoluteFolder(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// What a command says when another job (here or in the tray app) is running.
+QString busyText() {
+    return QStringLiteral("kelvo-cli: busy with another job — try again when it finishes.");
+}
+
 void printJson(const QJsonArray& array) {
     out(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
 }
@@ -71,6 +78,7 @@ struct Arguments {
     int lines = 20;
     bool trashVideos = false;
     bool yes = false;
+    bool check = false;                       // tools update --check
     std::optional<std::string> settingKey;    // settings KEY
     std::optional<std::string> settingValue;  // settings KEY VALUE
 };
@@ -117,8 +125,7 @@ class Session {
             case AppModel::JobStart::started:
                 break;
             case AppModel::JobStart::busy:
-                err(QStringLiteral(
-                    "kelvo-cli: busy with another job — try again when it finishes."));
+                err(busyText());
                 return CliApp::failed;
             case AppModel::JobStart::noCatalog:
                 err(QStringLiteral("kelvo-cli: ") + model_->lastError());
@@ -359,6 +366,20 @@ int runLog(const Arguments& args) {
     return CliApp::ok;
 }
 
+// Tool updates replace what a job runs, so they never overlap one, here or in the tray app.
+int runToolsUpdate(const Arguments& args) {
+    JobLock lock;
+    try {
+        if (!lock.tryAcquire()) {
+            err(busyText());
+            return CliApp::failed;
+        }
+    } catch (const std::exception&) {
+        // No lock file can be made (the data folder is unusable): jobs cannot run either.
+    }
+    return updateTools(args.check);
+}
+
 int runReset(const Arguments& args) {
     if (!args.yes) {
         err(
@@ -473,6 +494,12 @@ int CliApp::run(int argc, char** argv) {
                     "Also move every downloaded video to the Trash");
     reset->add_flag("--yes", args.yes, "Confirm the reset");
 
+    CLI::App* tools = app.add_subcommand("tools", "Show the yt-dlp, deno and ffmpeg kelvo runs");
+    tools->add_flag("--json", args.json, "Print JSON");
+    CLI::App* toolsUpdate = tools->add_subcommand(
+        "update", "Install the latest yt-dlp and deno into kelvo's own tools folder");
+    toolsUpdate->add_flag("--check", args.check, "Only show the latest versions");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -530,6 +557,9 @@ int CliApp::run(int argc, char** argv) {
     }
     if (reset->parsed()) {
         return runReset(args);
+    }
+    if (tools->parsed()) {
+        return toolsUpdate->parsed() ? runToolsUpdate(args) : printTools(args.json);
     }
     if (settings->parsed()) {
         return runSettings(args);
