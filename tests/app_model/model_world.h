@@ -5,13 +5,8 @@
 // the world lives), the yt-dlp stand-in, and stand-ins for every desktop service that record
 // what they were asked.
 
-#include <QString>
 #include <QStringList>
-#include <filesystem>
-#include <memory>
-#include <optional>
 #include <set>
-#include <string>
 
 #include "app/app_model.h"
 #include "tests/fixtures/fake_service.h"

@@ -4,12 +4,9 @@ import QtQuick
 // what was asked of it in `calls` ("open <id>", "reset true", ...).
 QtObject {
     property var calls: []
-    // Library: what entries() answers (fixture.entry() makes the maps) and the last search.
-    property var list: []
-    property string query: ""
-    // Activity: the log's lines, newest first.
-    property var lines: []
-    // Settings
+    property var list: []  // what entries() answers (fixture.entry() makes the maps)
+    property string query: ""  // the search entries() was last asked for
+    property var lines: []  // the activity log, newest first
     property var enabledPlaylists: []
     property bool savingPlaylist: false
     readonly property string shortcutLabel: "Ctrl+Alt+Y"
@@ -26,6 +23,8 @@ QtObject {
     property string buildDisplay: "kelvo DEV"
     property real resetAt: 0
 
+    signal playlistSaved(bool ok, string message)
+
     function record(call) {
         calls = calls.concat([call])
         return true
@@ -39,13 +38,9 @@ QtObject {
     function retry(videoID) { record("retry " + videoID) }
     function remove(videoID) { record("remove " + videoID) }
     function activityLines() { return lines }
-    function revealActivityLog() { return record("reveal log") }
     function checkSummaries() {}
-    function setLaunchAtLogin(on) {
-        record("login " + on)
-        if (loginWorks)
-            launchAtLogin = on
-    }
+    function savePlaylist(link, interval) { savingPlaylist = record("save " + link + " " + interval) }
+    function setLaunchAtLogin(on) { launchAtLogin = record("login " + on) && loginWorks ? on : launchAtLogin }
     function resetToFactory(trashVideos) {
         resetAt = Date.now()
         record("reset " + trashVideos)

@@ -3,19 +3,15 @@ import QtTest
 import Kelvo.Style
 import Kelvo.Views
 
-// The Activity window's view: colours, counts and "Copy" against a stand-in model, and a real
-// model's log file.
+// The Activity window's view: colours, the count and "Copy" against a stand-in model, and a
+// real model's log file; the three windows as the app opens them.
 Item {
-    id: root
     width: 760
     height: 440
-
-    property QtObject model: null
 
     ActivityView {
         id: view
         anchors.fill: parent
-        model: root.model
     }
 
     StandInModel {
@@ -26,51 +22,30 @@ Item {
     TextEdit {
         id: pasteTarget
         visible: false
-        textFormat: TextEdit.PlainText
     }
 
-    TestCase {
+    WindowTestCase {
         name: "ActivityWindow"
-        when: windowShown
+        view: view
 
         function init() {
-            failOnWarning(/.?/)
-            view.copied = false
-            root.model = standIn
-        }
-
-        function cleanup() {
-            root.model = null
-        }
-
-        function find(name) {
-            const item = findChild(view, name)
-            verify(item !== null, "no item " + name)
-            return item
-        }
-
-        function click(item) {
-            for (let up = item; up; up = up.parent)
-                waitForItemPolished(up)
-            mouseClick(item)
+            view.model = standIn
         }
 
         function test_lines_count_and_error_colour() {
-            const lines = [["✓ Saved 20240131 First [aaaaaaaaaaa].mp4", false],
-                           ["✗ Mix: playlist not found", true], ["Download Failed somewhere", true],
-                           ["3 videos failed", true], ["FAILURE", true], ["Checking Mix…", false]]
-            standIn.lines = lines.map(line => "2024-01-31 10:00:00  " + line[0])
+            const cases = [["✓ Saved First [aaaaaaaaaaa].mp4", false], ["✗ Mix: not found", true],
+                           ["Download Failed", true], ["3 videos failed", true], ["FAILURE", true],
+                           ["Checking Mix…", false]]
+            standIn.lines = cases.map(line => "2024-01-31 10:00:00  " + line[0])
             view.reload()
             compare(find("countLine").text, "6 entries · newest first")
             verify(!find("noActivity").visible)
-            const list = find("lines")
-            for (let i = 0; i < lines.length; ++i) {
-                list.positionViewAtIndex(i, ListView.Contain)
-                const item = list.itemAtIndex(i)
+            cases.forEach(([line, error], i) => {
+                find("lines").positionViewAtIndex(i, ListView.Contain)
+                const item = find("lines").itemAtIndex(i)
                 compare(item.text, standIn.lines[i])
-                verify(Qt.colorEqual(item.color, lines[i][1] ? Theme.error : Theme.secondary),
-                       lines[i][0])
-            }
+                verify(Qt.colorEqual(item.color, error ? Theme.error : Theme.secondary), line)
+            })
             standIn.lines = []
             view.reload()
             compare(find("countLine").text, "0 entries · newest first")
@@ -79,7 +54,6 @@ Item {
 
         function test_copy_reads_copied_for_a_moment() {
             const button = find("copyButton")
-            compare(button.text, "Copy")
             const clicked = Date.now()
             click(button)
             compare(button.text, "Copied")
@@ -89,25 +63,40 @@ Item {
         }
 
         function test_a_real_log() {
-            const model = root.model = fixture.start()
+            const model = view.model = fixture.start()
             compare(view.lines.length, 1)
             verify(view.lines[0].endsWith("  kelvo started (" + model.buildPill + ")"))
             // A failed download logs through the model; the view reads the file again.
             compare(model.download("not a link at all", false), 0)
             tryVerify(() => !model.isBusy && view.lines.length >= 2, 20000)
             verify(view.lines[0].indexOf("✗ ") >= 0, view.lines[0])
-
             // "Copy" puts the file's lines on the clipboard, oldest first.
             click(find("copyButton"))
-            pasteTarget.text = ""
             pasteTarget.paste()
             const pasted = pasteTarget.text.split("\n")
             compare(pasted.length, view.lines.length)
             verify(pasted[0].endsWith("  kelvo started (" + model.buildPill + ")"))
             compare(pasted[pasted.length - 1], view.lines[0])
-
             click(find("revealButton"))
-            compare(fixture.revealed, [model.activityLogPath])
+            compare(fixture.record().revealed, [model.activityLogPath])
+
+            // The three windows keep their size from one opening to the next and close after a
+            // factory reset.
+            const windows = ["LibraryWindow", "ActivityWindow", "SettingsWindow"].map(name => {
+                const component = Qt.createComponent("qrc:/Kelvo/Views/" + name + ".qml")
+                const first = component.createObject(null, { model: model })
+                first.width = 1000
+                first.height = 700
+                first.destroy()
+                wait(0)
+                const window = component.createObject(null, { model: model })
+                compare([window.width, window.height], [1000, 700], name)
+                window.show()
+                return window
+            })
+            model.resetToFactory(false)
+            windows.forEach(window => tryCompare(window, "visible", false))
+            windows.forEach(window => window.destroy())
         }
     }
 }
