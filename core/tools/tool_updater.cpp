@@ -281,7 +281,7 @@ class Fetcher {
         limit_ = limit;
         report_ = report;
         received_ = 0;
-        lastReported_ = ~std::uint64_t{0};
+        lastReported_ = 0;  // nothing to report before the first byte
         tooLarge_ = stopped_ = false;
         failure_ = nullptr;
         message_[0] = '\0';
