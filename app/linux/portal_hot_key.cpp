@@ -73,7 +73,7 @@ bool PortalHotKey::registerShortcut(Handler onPressed, StateHandler onStateChang
 
 void PortalHotKey::createSession() {
     appearedMeanwhile_ = false;
-    session_.clear();
+    closeSession();  // a refused one, when registering again
     setStatus(Status::Pending);
     const QString token = nextToken();
     const QVariantMap options{{QStringLiteral("handle_token"), token},
