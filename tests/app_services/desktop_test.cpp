@@ -27,14 +27,14 @@
 namespace kelvo {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using test::processEventsUntil;
 
 [[maybe_unused]] auto* const qt =
     ::testing::AddGlobalTestEnvironment(new test::QtEnvironment<QGuiApplication>);
 
-QString qpath(const fs::path& path) {
-    return QString::fromStdString(path.string());
+QString qpath(const std::filesystem::path& path) {
+    return QString::fromStdString(path);
 }
 
 bool onTheBus(const QString& service) {
@@ -47,15 +47,14 @@ QDBusConnection nowhere() {
 
 // A second connection to the session bus that owns `service` and serves `object` at `path`, so
 // kelvo's calls really travel through the bus. It leaves the bus when it goes.
-class BusService {
-  public:
+struct BusService {
     BusService(const QString& service, const QString& path, QObject* object)
-        : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, service)) {
-        EXPECT_TRUE(bus_.registerObject(path, object, QDBusConnection::ExportScriptableSlots));
-        EXPECT_TRUE(bus_.registerService(service));
+        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, service)) {
+        EXPECT_TRUE(bus.registerObject(path, object, QDBusConnection::ExportScriptableSlots));
+        EXPECT_TRUE(bus.registerService(service));
     }
-    ~BusService() { QDBusConnection::disconnectFromBus(bus_.name()); }
-    QDBusConnection bus_;
+    ~BusService() { QDBusConnection::disconnectFromBus(bus.name()); }
+    QDBusConnection bus;
 };
 
 TEST(DBusNotifierTest, DunstShowsTheExactTextElseTheFallbackDoes) {
@@ -72,27 +71,24 @@ TEST(DBusNotifierTest, DunstShowsTheExactTextElseTheFallbackDoes) {
     // dunst as it comes, then with body markup on: the text must then reach it escaped.
     const QString server = "org.freedesktop.Notifications";
     for (const auto& [markup, body] :
-         {std::pair{"no", "body: '3 videos · Über & <b>co</b>"},
-          std::pair{"full", "body: '3 videos · Über &amp; &lt;b&gt;co&lt;/b&gt;"}}) {
+         {std::pair{"no", "body: '3 videos · Über & <b>co</b>'"},
+          std::pair{"full", "body: '3 videos · Über &amp; &lt;b&gt;co&lt;/b&gt;'"}}) {
         test::Sandbox box;
         test::writeFile(box / "dunstrc", std::string("[global]\n    markup = ") + markup + "\n");
         test::Process dunst({"dunst", "-config", box / "dunstrc", "-print"});
         ASSERT_TRUE(processEventsUntil([&server] { return onTheBus(server); }));
         DBusNotifier(fallback).notify("kelvo", "3 videos · Über & <b>co</b>");
         std::string printed;  // up to the "}" closing the notification
-        bool closed = false;
         ASSERT_TRUE(processEventsUntil([&] {
-            if (!closed) {
-                const auto line = dunst.readLine(std::chrono::milliseconds(10));
-                printed += line.value_or("") + "\n";
-                closed = line == "}";
+            while (const auto line = dunst.readLine(10ms)) {
+                printed += "\n" + *line;
             }
-            return closed;
+            return printed.find("\n}") != std::string::npos;
         })) << printed;
-        for (const std::string field :
-             {"appname: 'kelvo", "summary: 'kelvo", "desktop_entry: 'kelvo", body}) {
-            EXPECT_NE(printed.find(field + "'\n"), std::string::npos) << field << " in\n"
-                                                                      << printed;
+        for (const char* field :
+             {"appname: 'kelvo'", "summary: 'kelvo'", "desktop_entry: 'kelvo'", body}) {
+            EXPECT_NE(printed.find(std::string("\n\t") + field + "\n"), std::string::npos)
+                << field << printed;
         }
         // dunst answered Notify before this call, so a fallback for it would be queued by now.
         QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
@@ -118,12 +114,8 @@ TEST(X11HotKeyTest, CtrlAltYIsGrabbedAloneAndFiresAlsoWithNumLock) {
         xcb_generic_error_t* error = xcb_request_check(
             other, xcb_grab_key_checked(other, 1, root, modifiers, y, XCB_GRAB_MODE_ASYNC,
                                         XCB_GRAB_MODE_ASYNC));
-        const bool granted = error == nullptr;
-        std::free(error);
-        return granted;
-    };
-    const auto press = [](const char* keys) {
-        EXPECT_EQ(test::runProcess({"xdotool", "key", keys}).status, 0) << keys;
+        std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> owned(error, &std::free);
+        return error == nullptr;
     };
     const std::uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 
@@ -137,11 +129,9 @@ TEST(X11HotKeyTest, CtrlAltYIsGrabbedAloneAndFiresAlsoWithNumLock) {
     int presses = 0;
     ASSERT_TRUE(hotKey.registerShortcut([&presses] { ++presses; }));
     EXPECT_TRUE(hotKey.isActive());
-    press("ctrl+alt+y");
+    EXPECT_EQ(test::runProcess({"xdotool", "key", "ctrl+alt+y"}).status, 0);
     EXPECT_TRUE(processEventsUntil([&presses] { return presses == 1; }));
-    press("Num_Lock");
-    press("ctrl+alt+y");
-    press("Num_Lock");
+    EXPECT_EQ(test::runProcess({"xdotool", "key", "Num_Lock", "ctrl+alt+y", "Num_Lock"}).status, 0);
     EXPECT_TRUE(processEventsUntil([&presses] { return presses == 2; }));
     // kelvo holds Ctrl+Alt+Y and leaves every other combination with Y to others.
     EXPECT_FALSE(grab(ctrlAlt));
@@ -152,85 +142,71 @@ TEST(X11HotKeyTest, CtrlAltYIsGrabbedAloneAndFiresAlsoWithNumLock) {
 
 TEST(QtClipboardTest, PlainTextElseTheFirstUrlElseNothing) {
     const QString link = "https://youtu.be/dQw4w9WgXcQ";
-    const QList<QUrl> urls = {QUrl("https://www.youtube.com/watch?v=abc"),
-                              QUrl("https://example.com/second")};
-    const struct {
-        std::optional<QString> text;
-        QList<QUrl> urls;
-        QString expected;
-    } cases[] = {
-        {link, {}, link},
-        {link, urls, link},
-        // Qt offers a URL list as text as well; the rule must still pick the first URL alone.
-        {std::nullopt, urls, urls[0].toString()},
-        {std::nullopt, {}, ""},
-        {"", {}, ""},
-    };
+    const QList<QUrl> urls = {QUrl("https://www.youtube.com/a?v=1"), QUrl("https://a.b/2")};
     QtClipboard clipboard;
-    for (const auto& c : cases) {
+    // Qt offers a URL list as text as well; the rule must still pick the first URL alone. A null
+    // text is none at all.
+    const std::tuple<QString, bool, QString> cases[] = {{link, false, link},
+                                                        {link, true, link},
+                                                        {QString(), true, urls[0].toString()},
+                                                        {QString(), false, ""},
+                                                        {"", false, ""}};
+    for (const auto& [text, withUrls, expected] : cases) {
         auto* data = new QMimeData;
-        if (c.text) {
-            data->setText(*c.text);
+        if (!text.isNull()) {
+            data->setText(text);
         }
-        data->setUrls(c.urls);
+        data->setUrls(withUrls ? urls : QList<QUrl>());
         QGuiApplication::clipboard()->setMimeData(data);
-        EXPECT_EQ(clipboard.text(), c.expected) << c.text.value_or("none").toStdString();
+        EXPECT_EQ(clipboard.text(), expected) << text.toStdString() << withUrls;
     }
 }
 
-// Receives what QDesktopServices would hand to the desktop's default applications.
-class OpenedUrls : public QObject {
-    Q_OBJECT
-
-  public:
-    OpenedUrls() { QDesktopServices::setUrlHandler("file", this, "opened"); }
-    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler("file"); }
-    QStringList paths;
-
-  public slots:
-    void opened(const QUrl& url) { paths.append(url.toLocalFile()); }
-};
-
-class FileManager : public QObject {
+// Stands in for the desktop: its default applications (what QDesktopServices hands them) and its
+// file manager (org.freedesktop.FileManager1 on the bus).
+class Desktop : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 
   public:
+    Desktop() { QDesktopServices::setUrlHandler("file", this, "open"); }
+    ~Desktop() override { QDesktopServices::unsetUrlHandler("file"); }
+    QStringList opened;
     QStringList shown;
 
   public slots:
+    void open(const QUrl& url) { opened.append(url.toLocalFile()); }
     Q_SCRIPTABLE void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
 };
 
 TEST(DesktopFileActionsTest, OpenAndRevealWithAndWithoutAFileManager) {
     test::Sandbox box;
-    OpenedUrls opened;
+    Desktop desktop;
     DesktopFileActions actions;
-    const fs::path file = box / "in" / "Über & co #1 [x].mp4";
-    test::writeFile(file, "v");
+    const QString file = qpath(box / "in" / "Über & co #1 [x].mp4");
+    test::writeFile(file.toStdString(), "v");
     test::writeFile(box / "b.mp4", "v");
-    EXPECT_TRUE(actions.open(qpath(file)));
+    EXPECT_TRUE(actions.open(file));
     EXPECT_FALSE(actions.open(qpath(box / "missing.mp4")));
     // A missing file: the nearest folder above that exists.
     EXPECT_TRUE(actions.reveal(qpath(box / "no" / "such" / "gone.mp4")));
-    EXPECT_EQ(opened.paths, QStringList({qpath(file), qpath(box.root())}));
-    opened.paths.clear();
+    EXPECT_EQ(desktop.opened, QStringList({file, qpath(box.root())}));
+    desktop.opened.clear();
 
     const QString service = "org.freedesktop.FileManager1";
     {
-        FileManager fileManager;
-        BusService serving(service, "/org/freedesktop/FileManager1", &fileManager);
-        EXPECT_TRUE(actions.reveal(qpath(file)));
-        ASSERT_TRUE(processEventsUntil([&fileManager] { return !fileManager.shown.empty(); }));
-        ASSERT_EQ(fileManager.shown.size(), 1);
-        EXPECT_EQ(QUrl(fileManager.shown[0]).toLocalFile(), qpath(file));
+        BusService fileManager(service, "/org/freedesktop/FileManager1", &desktop);
+        EXPECT_TRUE(actions.reveal(file));
+        ASSERT_TRUE(processEventsUntil([&desktop] { return !desktop.shown.empty(); }));
+        ASSERT_EQ(desktop.shown.size(), 1);
+        EXPECT_EQ(QUrl(desktop.shown[0]).toLocalFile(), file);
     }
     // The bus passed the file manager's answer on before it saw the file manager leave, so the
     // fallback below comes after any wrongly taken for the answered call.
     ASSERT_TRUE(processEventsUntil([&service] { return !onTheBus(service); }));
     EXPECT_TRUE(actions.reveal(qpath(box / "b.mp4")));
-    ASSERT_TRUE(processEventsUntil([&opened] { return !opened.paths.empty(); }));
-    EXPECT_EQ(opened.paths, QStringList{qpath(box.root())});
+    ASSERT_TRUE(processEventsUntil([&desktop] { return !desktop.opened.empty(); }));
+    EXPECT_EQ(desktop.opened, QStringList{qpath(box.root())});
 }
 
 TEST(LogindWakeObserverTest, EachWakeUpCountsOnce) {
@@ -240,9 +216,10 @@ TEST(LogindWakeObserverTest, EachWakeUpCountsOnce) {
     int wakes = 0;
     ASSERT_TRUE(observer.start([&wakes] { ++wakes; }));
     for (const bool goingToSleep : {true, false}) {
-        QDBusMessage signal = QDBusMessage::createSignal(
-            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
-        ASSERT_TRUE(logind.bus_.send(signal << goingToSleep));
+        ASSERT_TRUE(logind.bus.send(QDBusMessage::createSignal("/org/freedesktop/login1",
+                                                               "org.freedesktop.login1.Manager",
+                                                               "PrepareForSleep")
+                                    << goingToSleep));
     }
     ASSERT_TRUE(processEventsUntil([&wakes] { return wakes == 1; }));
     // A second "awake" is the same wake-up; the next one follows a "going to sleep".
@@ -255,27 +232,27 @@ TEST(LogindWakeObserverTest, EachWakeUpCountsOnce) {
 
 TEST(FontRegistrationTest, RegistersBundledFontsAndReportsTheBrokenOnes) {
     test::Sandbox box;
-    fs::create_directories(box / "fonts");
-    fs::create_directories(box / "empty");
-    fs::copy_file("/usr/share/fonts/truetype/jetbrains-mono/JetBrainsMono-Regular.ttf",
-                  box / "fonts" / "JetBrainsMono-Regular.ttf");
+    std::filesystem::create_directories(box / "empty");
+    test::writeFile(
+        box / "fonts/JetBrainsMono.ttf",
+        test::readFile("/usr/share/fonts/truetype/jetbrains-mono/JetBrainsMono-Bold.ttf"));
     test::writeFile(box / "broken.ttf", "not a font");
     test::writeFile(box / "notes.txt", "ignored");
-    const auto registerFrom = [](const QStringList& folders, int registered) {
-        std::FILE* log = std::tmpfile();
-        EXPECT_EQ(registerFonts(folders, log), registered);
-        std::rewind(log);
-        std::string text(512, '\0');
-        text.resize(std::fread(text.data(), 1, text.size(), log));
-        std::fclose(log);
-        return text;
-    };
-    EXPECT_EQ(registerFrom({qpath(box.root()), qpath(box / "fonts")}, 1),
-              "kelvo: font registration failed: " + (box / "broken.ttf").string() +
-                  " is not a usable font file\n");
+    for (const auto& [folders, registered, log] :
+         {std::tuple{QStringList{qpath(box.root()), qpath(box / "fonts")}, 1,
+                     "kelvo: font registration failed: " + (box / "broken.ttf").string() +
+                         " is not a usable font file\n"},
+          {QStringList{qpath(box / "empty")}, 0,
+           "kelvo: no bundled fonts found; falling back to system fonts\n"}}) {
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* out = ::open_memstream(&text, &size);
+        EXPECT_EQ(registerFonts(folders, out), registered);
+        std::fclose(out);
+        EXPECT_EQ(std::string(text, size), log);
+        std::free(text);
+    }
     EXPECT_TRUE(QFontDatabase::families().contains("JetBrains Mono"));
-    EXPECT_EQ(registerFrom({qpath(box / "empty")}, 0),
-              "kelvo: no bundled fonts found; falling back to system fonts\n");
 }
 
 }  // namespace

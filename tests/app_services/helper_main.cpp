@@ -16,44 +16,41 @@
 #include "app/job_lock.h"
 #include "app/single_instance.h"
 
-namespace {
-int say(const char* word) {
-    std::printf("%s\n", word);
-    return std::fflush(stdout);
-}
-}  // namespace
-
 int main(int argc, char** argv) {
     const std::string command = argc >= 3 ? argv[1] : "";
     const QString argument = argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const auto say = [](const char* word) {
+        return std::printf("%s\n", word), std::fflush(stdout);
+    };
     if (command == "hold-lock") {
         kelvo::JobLock lock(argument);
         say(lock.tryAcquire() ? "locked" : "busy");
         for (char byte = 0; ::read(STDIN_FILENO, &byte, 1) > 0;) {
         }
-        return 0;
-    }
-    if (command == "append" && argc == 4) {
-        const kelvo::ActivityLog log(argument);
+    } else if (command == "append" && argc == 4) {
         for (int i = 0; i < std::stoi(argv[3]); ++i) {
-            log.append(QStringLiteral("process %1 line %2").arg(::getpid()).arg(i));
+            kelvo::ActivityLog(argument).append(
+                QString("process %1 line %2").arg(::getpid()).arg(i));
         }
-        return 0;
-    }
-    if (command != "instance") {
+    } else if (command == "instance") {
+        QCoreApplication app(argc, argv);
+        kelvo::SingleInstance instance(argument);
+        switch (instance.claim()) {
+            case kelvo::SingleInstance::Role::handedOver:
+                return say("handedOver");
+            case kelvo::SingleInstance::Role::noAnswer:
+                return say("noAnswer");
+            case kelvo::SingleInstance::Role::primary:
+                say("primary");
+        }
+        QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app, [&] {
+            say("shown");
+            // Let the answer reach the asking process before going.
+            QTimer::singleShot(100, &app, &QCoreApplication::quit);
+        });
+        return QCoreApplication::exec();
+    } else {
         return 2;
     }
-    QCoreApplication app(argc, argv);
-    kelvo::SingleInstance instance(argument);
-    const auto role = instance.claim();
-    if (role != kelvo::SingleInstance::Role::primary) {
-        return say(role == kelvo::SingleInstance::Role::handedOver ? "handedOver" : "noAnswer");
-    }
-    say("primary");
-    QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app, [&app] {
-        say("shown");
-        // Let the answer reach the asking process before going.
-        QTimer::singleShot(100, &app, &QCoreApplication::quit);
-    });
-    return QCoreApplication::exec();
+    return 0;
 }

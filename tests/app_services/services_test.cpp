@@ -1,19 +1,27 @@
-// The services that need no desktop: the activity log, settings, the autostart entry, the build
-// label, stderr notifications and the Trash.
+// The application layer's services that need no desktop, in this process and across kelvo's
+// processes: the activity log, settings, the autostart entry, the build label, stderr
+// notifications, the Trash, the job lock, the single instance and the relaunch.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <chrono>
 #include <cstdio>
 
 #include "app/activity_log.h"
 #include "app/autostart_login_item.h"
 #include "app/build_version.h"
 #include "app/headless_services.h"
+#include "app/job_lock.h"
 #include "app/paths.h"
+#include "app/relauncher.h"
 #include "app/settings_store.h"
+#include "app/single_instance.h"
 #include "app/trash.h"
 #include "tests/support/process.h"
 #include "tests/support/qt.h"
@@ -23,6 +31,7 @@ namespace kelvo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Process;
 using test::readFile;
 using test::writeFile;
 
@@ -30,7 +39,7 @@ using test::writeFile;
     ::testing::AddGlobalTestEnvironment(new test::QtEnvironment<QCoreApplication>);
 
 QString qpath(const fs::path& path) {
-    return QString::fromStdString(path.string());
+    return QString::fromStdString(path);
 }
 
 std::string numbered(int from, int to) {
@@ -50,14 +59,10 @@ TEST(ActivityLogTest, AppendsStampedLinesIntoAPrivateFolderAndReadsThemNewestFir
     EXPECT_TRUE(log.readNewestFirst().isEmpty());
     log.append("✓ Saved a.mp4");
     log.append("second\nline");
-    struct stat folder {};
-    ASSERT_EQ(::stat(paths::dataFolder().toLocal8Bit().constData(), &folder), 0);
-    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(fs::status(paths::dataFolder().toStdString()).permissions(), fs::perms::owner_all);
     const QStringList lines = log.readNewestFirst();
-    static const QRegularExpression stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  )");
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(QString(lines[0]).remove(stamp), "second line") << lines[0].toStdString();
-    EXPECT_EQ(QString(lines[1]).remove(stamp), "✓ Saved a.mp4") << lines[1].toStdString();
+    EXPECT_TRUE(lines[0].endsWith("  second line") && lines[1].endsWith("  ✓ Saved a.mp4"));
 
     // Blank lines are skipped; a log that cannot be written is ignored.
     test::Sandbox box;
@@ -81,23 +86,21 @@ TEST(ActivityLogTest, TrimKeepsTheNewestLinesByteForByteAndRewritesOnlyWhenTooLo
         SCOPED_TRACE(before.substr(0, 10) + "... " + std::to_string(before.size()) + " bytes");
         test::Sandbox box;
         writeFile(box / "activity.log", before);
-        struct stat old {};
-        struct stat now {};
-        ::stat((box / "activity.log").c_str(), &old);
+        fs::create_hard_link(box / "activity.log", box / "before");
         ActivityLog(qpath(box / "activity.log")).trim();
-        ::stat((box / "activity.log").c_str(), &now);
         EXPECT_EQ(readFile(box / "activity.log"), after);
-        EXPECT_EQ(old.st_ino != now.st_ino, before != after);  // replaced when something was cut
+        // Replaced by a new file exactly when something was cut.
+        EXPECT_EQ(fs::equivalent(box / "activity.log", box / "before"), before == after);
     }
 }
 
-TEST(SettingsStoreTest, DefaultsStorageAndClear) {
+TEST(SettingsStoreTest, DefaultsStorageClearAndTheHomeFolder) {
     const fs::path config = paths::home().toStdString() + "/.config";
     fs::remove_all(config);
     EXPECT_EQ(SettingsStore().libraryFolder(), "~/Videos/kelvo");
     EXPECT_EQ(SettingsStore().appearance(), "dark");
     for (const auto& [line, folder] : {std::pair{"XDG_VIDEOS_DIR=\"$HOME/Filme\"", "~/Filme/kelvo"},
-                                       std::pair{"XDG_VIDEOS_DIR=\"/srv/a\"", "/srv/a/kelvo"}}) {
+                                       {"XDG_VIDEOS_DIR=\"/srv/a\"", "/srv/a/kelvo"}}) {
         writeFile(config / "user-dirs.dirs", std::string(line) + "\n");
         EXPECT_EQ(SettingsStore::defaultLibraryFolder(), folder);
     }
@@ -140,8 +143,9 @@ TEST(AutostartLoginItemTest, TheEntryAppearsDisappearsAndRespectsTheDesktop) {
     EXPECT_TRUE(item.isEnabled());
     const std::string text = readFile(entry);
     EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u) << text;
-    EXPECT_NE(text.find("\nType=Application\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nExec=/usr/bin/kelvo\n"), std::string::npos) << text;
+    for (const char* line : {"\nType=Application\n", "\nExec=/usr/bin/kelvo\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << text;
+    }
     item.setEnabled(false);
     EXPECT_FALSE(fs::exists(entry));
     item.setEnabled(false);  // already off: fine
@@ -157,8 +161,7 @@ TEST(AutostartLoginItemTest, TheEntryAppearsDisappearsAndRespectsTheDesktop) {
     AutostartLoginItem blocked("/usr/bin/kelvo", qpath(box / "autostart/kelvo.desktop"));
     EXPECT_THROW(blocked.setEnabled(true), LoginItemError);
     EXPECT_FALSE(blocked.isEnabled());
-    EXPECT_THROW(AutostartLoginItem("/a\nb", qpath(box / "k.desktop")).setEnabled(true),
-                 LoginItemError);
+    EXPECT_THROW(AutostartLoginItem("/a\nb", qpath(box / "k")).setEnabled(true), LoginItemError);
 
     // The Exec line, quoted the way desktop entries need.
     for (const auto& [path, exec] : {std::pair{"/usr/bin/kelvo", "/usr/bin/kelvo"},
@@ -171,21 +174,17 @@ TEST(AutostartLoginItemTest, TheEntryAppearsDisappearsAndRespectsTheDesktop) {
 }
 
 TEST(BuildVersionTest, LabelsForReleaseAndDevelopmentBuilds) {
-    const struct {
-        BuildInfo info;
-        const char* pill;
-        bool dev;
-    } cases[] = {
-        {{"1.4.2", false, "v1.4-3-gabc 2024-05-01"}, "1.4.2", false},
-        {{"1.4.2", true, "abc1234 2024-05-01"}, "DEV · abc1234 2024-05-01", true},
-        {{"1.4.2", true, std::nullopt}, "DEV", true},
-        {{std::nullopt, false, "abc1234"}, "DEV · abc1234", true},  // no version: not a release
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(BuildVersion::pill(c.info), c.pill);
-        EXPECT_EQ(BuildVersion::display(c.info), c.dev ? "kelvo DEV" : "kelvo 1.4.2") << c.pill;
-        EXPECT_EQ(BuildVersion::isDev(c.info), c.dev) << c.pill;
-        EXPECT_EQ(BuildVersion::stamp(c.info).has_value(), !c.dev) << c.pill;
+    for (const auto& [info, pill, dev] :
+         {std::tuple{BuildInfo{"1.4.2", false, "v1.4-3-gabc 2024-05-01"}, "1.4.2", false},
+          {{"1.4.2", true, "abc1234 2024-05-01"}, "DEV · abc1234 2024-05-01", true},
+          {{"1.4.2", true, std::nullopt}, "DEV", true},
+          {{std::nullopt, false, "abc1234"},
+           "DEV · abc1234",
+           true}}) {  // no version: not a release
+        EXPECT_EQ(BuildVersion::pill(info), pill);
+        EXPECT_EQ(BuildVersion::display(info), dev ? "kelvo DEV" : "kelvo 1.4.2") << pill;
+        EXPECT_EQ(BuildVersion::isDev(info), dev) << pill;
+        EXPECT_EQ(BuildVersion::stamp(info).has_value(), !dev) << pill;
     }
     // CMake hands this build the project's version.
     EXPECT_FALSE(BuildVersion::current().version.value_or("").isEmpty());
@@ -196,12 +195,13 @@ TEST(HeadlessServicesTest, NotificationsBecomeOneStderrLine) {
          {std::tuple{"kelvo", "Ready: Über", "kelvo: Ready: Über\n"},
           {"kelvo", "a\nb", "kelvo: a b\n"},
           {"other", "x", "other: x\n"}}) {
-        std::FILE* out = std::tmpfile();
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* out = ::open_memstream(&text, &size);
         StderrNotifier(out).notify(title, body);
-        std::rewind(out);
-        char buffer[64] = {};
-        EXPECT_EQ(std::string(buffer, std::fread(buffer, 1, sizeof buffer, out)), line);
         std::fclose(out);
+        EXPECT_EQ(std::string(text, size), line);
+        std::free(text);
     }
 }
 
@@ -229,6 +229,115 @@ TEST(TrashTest, MovesIntoTheRealTrashAndReportsMissingFilesAndFailures) {
     EXPECT_FALSE(failed.reason.isEmpty());
     EXPECT_TRUE(fs::exists(video));
     EXPECT_FALSE(fs::exists(fs::current_path() / "files" / video.filename()));
+}
+
+Process helper(const std::string& command, const std::string& argument) {
+    return Process({KELVO_APP_HELPER, command, argument}, {.environment = {}, .pipeInput = true});
+}
+
+TEST(JobLockTest, OneHolderAtATimeAcrossProcessesUntilReleaseOrCrash) {
+    test::Sandbox box;
+    const std::string file = box / "job.lock";
+    JobLock mine(qpath(file));
+    JobLock second(qpath(file));
+    ASSERT_TRUE(mine.tryAcquire());
+    EXPECT_TRUE(mine.tryAcquire());  // taking it again keeps it
+    EXPECT_FALSE(second.tryAcquire());
+    EXPECT_FALSE(second.isHeld());
+    EXPECT_EQ(helper("hold-lock", file).readLine(), "busy");
+    {
+        // A child started during a job (a yt-dlp run outliving it) does not keep the lock.
+        Process child({"sleep", "30"});
+        mine.release();
+        Process holder = helper("hold-lock", file);
+        ASSERT_EQ(holder.readLine(), "locked");
+        EXPECT_FALSE(mine.tryAcquire());
+        holder.signal(SIGKILL);
+        ASSERT_TRUE(holder.wait());
+    }
+    EXPECT_TRUE(mine.tryAcquire());  // the crash freed it
+
+    JobLock byDefault;
+    ASSERT_TRUE(byDefault.tryAcquire());
+    EXPECT_TRUE(paths::jobLockFile().startsWith(paths::dataFolder()));
+    EXPECT_TRUE(QFile::exists(paths::jobLockFile()));
+    JobLock nowhere(qpath(box / "missing-folder" / "job.lock"));
+    EXPECT_THROW(nowhere.tryAcquire(), fs::filesystem_error);
+}
+
+std::string uniqueName() {
+    static int counter = 0;
+    return "kelvo-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+TEST(SingleInstanceTest, ASecondStartAsksTheRunningOneEvenWithoutItsLockFile) {
+    for (const bool lockFileDeleted : {false, true}) {
+        SCOPED_TRACE(lockFileDeleted ? "lock file deleted" : "lock file in place");
+        const std::string name = uniqueName();
+        Process first = helper("instance", name);
+        ASSERT_EQ(first.readLine(), "primary");
+        SingleInstance second(qpath(name));
+        const QString lockFile = QString(second.socketPath()).replace(".socket", ".lock");
+        ASSERT_TRUE(lockFileDeleted ? QFile::remove(lockFile) : QFile::exists(lockFile));
+        // The running instance still answers on its socket: it must be asked, not replaced.
+        EXPECT_EQ(second.claim(), SingleInstance::Role::handedOver);
+        EXPECT_EQ(first.readLine(), "shown");
+        ASSERT_TRUE(first.wait());
+        EXPECT_EQ(first.result().status, 0);
+    }
+}
+
+TEST(SingleInstanceTest, ACrashedInstanceDoesNotBlockTheNextStart) {
+    const std::string name = uniqueName();
+    Process crashed = helper("instance", name);
+    ASSERT_EQ(crashed.readLine(), "primary");
+    crashed.signal(SIGKILL);
+    ASSERT_TRUE(crashed.wait());
+
+    SingleInstance next(qpath(name));
+    ASSERT_TRUE(QFile::exists(next.socketPath()));  // left behind by the crash
+    ASSERT_EQ(next.claim(1000), SingleInstance::Role::primary);
+    int shown = 0;
+    QObject::connect(&next, &SingleInstance::activationRequested, [&shown] { ++shown; });
+    Process third = helper("instance", name);
+    ASSERT_TRUE(test::processEventsUntil([&shown] { return shown == 1; }));
+    EXPECT_EQ(third.readLine(), "handedOver");
+}
+
+TEST(ActivityLogTest, TwoProcessesAppendingAtOnceNeverMixTheirLines) {
+    test::Sandbox box;
+    const std::string file = box / "activity.log";
+    {
+        Process first({KELVO_APP_HELPER, "append", file, "400"});
+        Process second({KELVO_APP_HELPER, "append", file, "400"});
+        ASSERT_TRUE(first.wait() && second.wait());
+        EXPECT_EQ(first.result().status + second.result().status, 0);
+    }
+    const QStringList lines = ActivityLog(qpath(file)).readNewestFirst();
+    EXPECT_EQ(lines.size(), 800);
+    static const QRegularExpression whole(R"(^[-\d]{10} [:\d]{8}  process \d+ line \d+$)");
+    for (const QString& line : lines) {
+        ASSERT_TRUE(whole.match(line).hasMatch()) << line.toStdString();
+    }
+}
+
+TEST(RelauncherTest, StartsTheProgramAgainAfterASecondAndPassesItsPathAsIs) {
+    test::Sandbox box;
+    // A path that would break the command if it were pasted into the script.
+    const fs::path program = box / "it's \"odd\" $HOME; touch pwned";
+    test::writeFile(program, "#!/bin/sh\necho \"$0\" > '" + (box / "relaunched").string() + "'\n");
+    fs::permissions(program, fs::perms::owner_all);
+
+    ShellRelauncher relauncher(qpath(program));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(relauncher.relaunch());
+    int status = -1;
+    ASSERT_EQ(::waitpid(relauncher.lastPid(), &status, 0), relauncher.lastPid());
+    // The old instance must be gone before the new one claims the single instance.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::readFile(box / "relaunched"), program.string() + "\n");
+    EXPECT_FALSE(fs::exists(box / "pwned"));
 }
 
 }  // namespace

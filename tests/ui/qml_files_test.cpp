@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMutex>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -17,6 +18,9 @@
 
 namespace {
 
+[[maybe_unused]] auto* const qt = ::testing::AddGlobalTestEnvironment(
+    new kelvo::test::QtEnvironment<QGuiApplication>("offscreen"));
+
 QMutex messagesMutex;
 QStringList messages;
 
@@ -25,24 +29,6 @@ void collect(QtMsgType type, const QMessageLogContext&, const QString& message) 
         QMutexLocker lock(&messagesMutex);
         messages.append(message);
     }
-}
-
-// Where ui/<top>/<path> is in the resources: each top folder is a module (style -> Kelvo.Style,
-// views -> Kelvo.Views) holding the file under the same subfolder or at its top; else empty.
-QString resourceFor(const QString& relative) {
-    const QString top = relative.section(QLatin1Char('/'), 0, 0);
-    if (top != QStringLiteral("style") && top != QStringLiteral("views")) {
-        return {};
-    }
-    const QString module = top == QStringLiteral("style") ? QStringLiteral(":/Kelvo/Style/")
-                                                          : QStringLiteral(":/Kelvo/Views/");
-    for (const QString& candidate : {module + relative.section(QLatin1Char('/'), 1),
-                                     module + QFileInfo(relative).fileName()}) {
-        if (QFile::exists(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
 }
 
 // Shows `window` and waits until it has drawn a frame.
@@ -60,38 +46,34 @@ TEST(QmlFilesTest, EveryQmlFileLoadsAndShowsWithoutWarnings) {
     QQmlComponent fake(engine.get(), QUrl::fromLocalFile(KELVO_UI_TEST_DIR "/FakeModel.qml"));
     std::unique_ptr<QObject> model(fake.create());
     ASSERT_NE(model, nullptr) << fake.errorString().toStdString();
-    // The windows' titles and sizes (an empty size is not checked).
-    const QMap<QString, std::tuple<QString, QSize, QSize>> windows = {
-        {"LibraryWindow.qml", {"kelvo Library", {}, {}}},
-        {"ActivityWindow.qml", {"kelvo Activity", {760, 480}, {640, 360}}},
-        {"SettingsWindow.qml", {"kelvo Settings", {600, 680}, {}}},
-    };
-    int windowsSeen = 0;
-
     std::vector<std::unique_ptr<QObject>> objects;
-    const QDir ui(QStringLiteral(KELVO_SOURCE_DIR "/ui"));
-    QDirIterator files(ui.path(), {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
+    const QDir ui(KELVO_SOURCE_DIR "/ui");
     int count = 0;
-    for (; files.hasNext(); ++count) {
+    for (QDirIterator files(ui.path(), {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
+         files.hasNext(); ++count) {
         const QString path = files.next();
-        SCOPED_TRACE(ui.relativeFilePath(path).toStdString());
-        const QString resource = resourceFor(ui.relativeFilePath(path));
-        ASSERT_FALSE(resource.isEmpty()) << "not in the resources of a kelvo QML module";
+        const QString relative = ui.relativeFilePath(path);
+        SCOPED_TRACE(relative.toStdString());
+        // Each top folder is a module: style -> Kelvo.Style, views -> Kelvo.Views.
+        const QString resource =
+            QString(":/Kelvo/%1/%2")
+                .arg(relative.startsWith("style/") ? "Style" : "Views", relative.section('/', 1));
+        ASSERT_TRUE(QFile::exists(resource)) << "not in the resources of its kelvo QML module";
         QFile source(path);
         ASSERT_TRUE(source.open(QIODevice::ReadOnly));
         if (source.readAll().contains("pragma Singleton")) {
             // A singleton is reached through its module, not created.
             QQmlComponent probe(engine.get());
             probe.setData(
-                "import QtQuick\nimport Kelvo.Style\nimport Kelvo.Views\n"
-                "QtObject { property var probe: " +
+                "import QtQuick\nimport Kelvo.Style\nimport Kelvo.Views\nQtObject { "
+                "property var probe: " +
                     QFileInfo(path).completeBaseName().toUtf8() + " }",
                 QUrl());
             std::unique_ptr<QObject> object(probe.create());
             EXPECT_TRUE(object && object->property("probe").value<QObject*>() != nullptr)
                 << probe.errorString().toStdString();
         } else {
-            QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc") + resource));
+            QQmlComponent component(engine.get(), QUrl("qrc" + resource));
             QObject* object = component.beginCreate(engine->rootContext());
             ASSERT_NE(object, nullptr) << component.errorString().toStdString();
             if (object->metaObject()->indexOfProperty("model") >= 0) {
@@ -101,26 +83,17 @@ TEST(QmlFilesTest, EveryQmlFileLoadsAndShowsWithoutWarnings) {
             objects.emplace_back(object);
             auto* window = qobject_cast<QQuickWindow*>(object);
             if (auto* item = qobject_cast<QQuickItem*>(object)) {
-                window = new QQuickWindow;
+                objects.emplace_back(window = new QQuickWindow);
                 window->resize(400, 300);
                 item->setParentItem(window->contentItem());
-                objects.emplace_back(window);
             }
             EXPECT_TRUE(window == nullptr || render(window));
-            if (windows.contains(QFileInfo(path).fileName())) {
-                const auto& [title, size, minimum] = windows[QFileInfo(path).fileName()];
-                EXPECT_EQ(window->title(), title);
-                EXPECT_TRUE(size.isEmpty() || window->size() == size) << window->size().width();
-                EXPECT_TRUE(minimum.isEmpty() || window->minimumSize() == minimum);
-                ++windowsSeen;
-            }
         }
         QMutexLocker lock(&messagesMutex);
         EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
         messages.clear();
     }
     EXPECT_GE(count, 20);
-    EXPECT_EQ(windowsSeen, windows.size());
 
     // Windows are closed and their objects deleted the way the app does (later, from the event
     // loop), so the scene graph releases its textures.
@@ -141,3 +114,17 @@ TEST(QmlFilesTest, EveryQmlFileLoadsAndShowsWithoutWarnings) {
 }
 
 }  // namespace
+
+// Qt 6.4's scene graph keeps the textures of Image items (and the images behind them, made by
+// kelvo's icon provider) in its render context until the process ends, so LeakSanitizer sees
+// them as leaked in sanitizer builds. They are Qt's, allocated only under these two functions.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:QQuickPixmap::load\n"
+           "leak:QSGRenderContext::textureForFactory\n";
+}
+
+// Qt is built without frame pointers: only the slow unwinder sees those two functions in the
+// allocation stacks.
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}

@@ -2,9 +2,13 @@ import QtQuick
 import QtTest
 import Kelvo.Style
 import Kelvo.Views
+import "../../ui/views/texts.js" as Texts
 
-// The popover's texts and enabling rules over a stand-in model.
-// The TestCase itself is never visible: the items under test live in this host.
+// The popover's texts and enabling rules over a stand-in model, and the texts it derives:
+// relative times, playlist status lines, byte counts, progress.
+// The TestCases are never visible: the items under test live in this host. Each waits for
+// windowShown, so that all have registered before the first runs (one that ran at once could end
+// the run before the next had registered).
 Item {
     id: testHost
     width: 400
@@ -14,26 +18,11 @@ Item {
         name: "Popover"
         when: windowShown
 
-        Component {
-            id: modelComponent
-            FakeModel {}
-        }
-        Component {
-            id: popoverComponent
-            Popover {}
-        }
-        Component {
-            id: popoverWindowComponent
-            PopoverWindow {}
-        }
-        SignalSpy {
-            id: openSpy
-            signalName: "openWindow"
-        }
-        SignalSpy {
-            id: quitSpy
-            signalName: "quitRequested"
-        }
+        Component { id: modelComponent; FakeModel {} }
+        Component { id: popoverComponent; Popover {} }
+        Component { id: popoverWindowComponent; PopoverWindow {} }
+        SignalSpy { id: openSpy; signalName: "openWindow" }
+        SignalSpy { id: quitSpy; signalName: "quitRequested" }
 
         property QtObject model
         property Item popover
@@ -44,114 +33,90 @@ Item {
             verify(popover !== null)
         }
 
-        function cleanup() {
-            Theme.appearance = "dark"
-        }
-
         function child(name) {
             const found = findChild(popover, name)
             verify(found !== null, "no item " + name)
             return found
         }
 
-        // The names of the status items on show, in order.
-        function statusShown() {
-            return ["idle", "currentTitle", "latestActivity", "progress", "lastError"]
-                .filter(name => child(name).visible)
+        // The texts of the status lines on show, in order, after the status label.
+        function status() {
+            return [child("statusLabel").text].concat(
+                ["idle", "currentTitle", "latestActivity", "progress", "lastError"].map(child)
+                    .filter(item => item.visible).map(item => item.text))
         }
 
         function test_status() {
-            compare(child("statusLabel").text, "Status")
-            compare(statusShown(), ["idle"])
+            compare(status(), ["Status", "Idle"])
             compare(child("savesTo").text, "Saves to ~/Videos/kelvo/Singles · best up to 1080p")
             compare(child("shortcutTip").text,
                     "Tip: copy a video link anywhere, then press Ctrl+Alt+Y.")
-            compare(child("buildPill").text, model.buildPill)
-            compare(child("buildPill").help, "Build: " + model.buildPill)
-
+            compare([child("buildPill").text, child("buildPill").help],
+                    [model.buildPill, "Build: " + model.buildPill])
             model.activity = ["Checking Music…", "✓ Music: 2 new"]
-            compare(statusShown(), ["latestActivity"])
-            compare(child("latestActivity").text, "✓ Music: 2 new")
-
-            model.isBusy = true
-            model.currentTitle = "A video title"
-            model.syncIndex = 3
-            model.syncTotal = 12
-            model.downloadedBytes = 4200000
-            model.lastError = "yt-dlp was not found"
-            compare(child("statusLabel").text, "Working")
-            compare(statusShown(), ["currentTitle", "progress", "lastError"])
-            compare(child("currentTitle").text, "A video title")
-            compare(child("progress").text, "Entry 3 of 12 · 4.20 MB so far")
-            compare(child("lastError").text, "yt-dlp was not found")
+            compare(status(), ["Status", "✓ Music: 2 new"])
+            Object.assign(model, { isBusy: true, currentTitle: "A video title", syncIndex: 3,
+                                   syncTotal: 12, downloadedBytes: 4200000,
+                                   lastError: "yt-dlp was not found" })
+            compare(status(), ["Working", "A video title", "Entry 3 of 12 · 4.20 MB so far",
+                               "yt-dlp was not found"])
             model.isBusy = false
-            verify(!child("progress").visible)
-
+            compare(status(), ["Status", "A video title", "yt-dlp was not found"])
             verify(child("shortcutTip").visible)
             model.clipboardShortcutActive = false
             verify(!child("shortcutTip").visible)
         }
 
-        function test_getEnabling() {
-            const rows = [["", false, false], ["   ", false, false], ["\t\n", false, false],
-                          ["https://youtu.be/abcdefghijk", false, true],
-                          ["  youtu.be/abc  ", false, true],
-                          ["https://youtu.be/abcdefghijk", true, false]]
-            for (const [link, busy, enabled] of rows) {
+        function test_getEnablingAndSending() {
+            const field = child("linkField"), button = child("getButton")
+            for (const [link, busy, enabled] of [["", false, false], ["   ", false, false],
+                                                 ["\t\n", false, false], ["youtu.be/a", false, true],
+                                                 ["  youtu.be/a  ", false, true],
+                                                 ["youtu.be/a", true, false]]) {
                 model.isBusy = busy
-                child("linkField").text = link
-                compare(child("getButton").enabled, enabled, JSON.stringify(link) + " busy " + busy)
+                field.text = link
+                compare(button.enabled, enabled, JSON.stringify(link) + " busy " + busy)
             }
-        }
-
-        function test_getAndReturnPassTheTextAsTypedAndClearTheField() {
-            const field = child("linkField")
+            // The text goes as typed, by the button or Return, and the field is cleared. Spaces
+            // only, or while busy, Return sends nothing.
+            model.isBusy = false
             field.text = "  https://youtu.be/abcdefghijk "
-            mouseClick(child("getButton"))
-            compare(model.downloads, [{ link: "  https://youtu.be/abcdefghijk ",
-                                        fromClipboard: false }])
+            mouseClick(button)
             compare(field.text, "")
-            verify(!child("getButton").enabled)
-
             field.forceActiveFocus()
-            field.text = "https://youtu.be/abcdefghijk"
-            keyClick(Qt.Key_Return)
-            compare(model.downloads.length, 2)
-            compare(field.text, "")
-            // Spaces only, or while busy: nothing is sent.
-            field.text = "   "
-            keyClick(Qt.Key_Return)
-            model.isBusy = true
-            field.text = "https://youtu.be/abcdefghijk"
-            keyClick(Qt.Key_Return)
-            compare(model.downloads.length, 2)
+            for (const [link, busy, left] of [["youtu.be/b", false, ""], ["   ", false, "   "],
+                                              ["youtu.be/c", true, "youtu.be/c"]]) {
+                model.isBusy = busy
+                field.text = link
+                keyClick(Qt.Key_Return)
+                compare(field.text, left)
+            }
+            compare(model.downloads, [{ link: "  https://youtu.be/abcdefghijk ", fromClipboard: false },
+                                      { link: "youtu.be/b", fromClipboard: false }])
         }
 
         function test_playlistsAndSync() {
             const button = child("syncButton")
-            verify(child("noPlaylists").visible)
-            verify(!button.enabled)
             // A playlist that is not enabled does not count.
-            const now = Date.now() / 1000
-            model.playlists = [{ id: 3, title: "Stopped", intervalMin: 15, enabled: false }]
-            verify(child("noPlaylists").visible)
-            verify(!button.enabled)
-
+            for (const playlists of [[], [{ id: 3, title: "Off", intervalMin: 15, enabled: false }]]) {
+                model.playlists = playlists
+                verify(child("noPlaylists").visible && !button.enabled)
+            }
+            popover.now = Date.now() / 1000
             model.playlists = [
-                { id: 1, title: "Music", intervalMin: 30, enabled: true, lastCheckedAt: now - 300 },
+                { id: 1, title: "Music", intervalMin: 30, enabled: true, lastCheckedAt: popover.now - 300 },
                 { id: 2, title: "Talks", intervalMin: 60, enabled: true, lastCheckedAt: null },
-                { id: 3, title: "Stopped", intervalMin: 15, enabled: false, lastCheckedAt: null }
+                { id: 3, title: "Off", intervalMin: 15, enabled: false, lastCheckedAt: null }
             ]
-            popover.now = now
             verify(!child("noPlaylists").visible)
             compare(child("playlistRows").count, 2)
             compare(findChild(child("playlistRows").itemAt(0), "playlistStatus").text,
                     "checked 5 minutes ago · every 30 min")
-            mouseClick(button)
-            compare(model.syncRequests, 1)
-            model.isBusy = true
-            verify(!button.enabled)
-            mouseClick(button)
+            for (const busy of [false, true]) {
+                model.isBusy = busy
+                compare(button.enabled, !busy)
+                mouseClick(button)
+            }
             compare(model.syncRequests, 1)
         }
 
@@ -169,12 +134,54 @@ Item {
         }
 
         function test_theThemeFollowsTheStoredAppearance() {
-            const window = createTemporaryObject(popoverWindowComponent, testHost, { model: model })
-            verify(window !== null)
+            verify(createTemporaryObject(popoverWindowComponent, testHost, { model: model }))
             for (const appearance of ["light", "matrix", "dark"]) {
                 model.appearance = appearance
                 compare(Theme.appearance, appearance)
             }
+        }
+    }
+
+    TestCase {
+        name: "PopoverTexts"
+        when: windowShown
+
+        function test_relativeTime() {
+            const now = 1700000000, minute = 60, hour = 3600, day = 86400
+            const cases = [
+                [0, "now"], [1, "1 second ago"], [42, "42 seconds ago"], [minute, "1 minute ago"],
+                [5 * minute + 20, "5 minutes ago"], [hour, "1 hour ago"], [23 * hour, "23 hours ago"],
+                [day + hour, "yesterday"], [3 * day, "3 days ago"], [8 * day, "last week"],
+                [20 * day, "2 weeks ago"], [40 * day, "last month"], [100 * day, "3 months ago"],
+                [400 * day, "last year"], [800 * day, "2 years ago"],
+                // A clock behind the stamps.
+                [-5 * minute, "in 5 minutes"], [-day, "tomorrow"]
+            ]
+            for (const [ago, text] of cases)
+                compare(Texts.relativeTime(now - ago, now), text, "seconds ago: " + ago)
+        }
+
+        function test_playlistStatus() {
+            const now = 1700000000
+            compare(Texts.playlistStatus({ intervalMin: 30, lastCheckedAt: now - 300 }, now),
+                    "checked 5 minutes ago · every 30 min")
+            compare(Texts.playlistStatus({ intervalMin: 120, lastCheckedAt: null }, now),
+                    "not checked yet · every 120 min")
+            compare(Texts.playlistStatus({ intervalMin: 15 }, now), "not checked yet · every 15 min")
+        }
+
+        function test_byteCountAndProgress() {
+            const cases = [
+                [1, "1 byte"], [999, "999 bytes"], [1000, "1.00 kB"], [4200000, "4.20 MB"],
+                [12345678, "12.3 MB"], [812000000, "812 MB"], [1310000000, "1.31 GB"], [-5, ""]
+            ]
+            for (const [bytes, text] of cases)
+                compare(Texts.byteCount(bytes), text, "bytes: " + bytes)
+            compare(Texts.progressLine(false, 3, 12, 5000), "")
+            compare(Texts.progressLine(true, 0, 0, 0), "")
+            compare(Texts.progressLine(true, 3, 12, 0), "Entry 3 of 12")
+            compare(Texts.progressLine(true, 0, 0, 2500000), "2.50 MB so far")
+            compare(Texts.progressLine(true, 1, 1, 999), "Entry 1 of 1 · 999 bytes so far")
         }
     }
 }

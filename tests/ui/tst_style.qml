@@ -1,13 +1,17 @@
 import QtQuick
 import QtTest
 import Kelvo.Style
+import "../../ui/style/flow.js" as Flow
 
-// The appearance setting, the palette following it, the font rules and the segmented choice.
-// The TestCase itself is never visible: the items under test live in this host.
+// Kelvo.Style: the appearance setting, the palette following it, the font rules, and the line
+// breaking of MetroFlow on fixed sizes and on real items.
+// The TestCases are never visible: the items under test live in this host. Each waits for
+// windowShown, so that all have registered before the first runs (one that ran at once could end
+// the run before the next had registered).
 Item {
     id: testHost
     width: 400
-    height: 300
+    height: 400
 
     TestCase {
         name: "Style"
@@ -18,9 +22,9 @@ Item {
         }
 
         function test_appearance() {
-            compare(AppAppearance.cases.map(c => c.value), ["dark", "light", "system", "matrix"])
             for (const [stored, normalized] of [["light", "light"], ["matrix", "matrix"],
-                                                ["sepia", "dark"], ["", "dark"], [undefined, "dark"]])
+                                                ["system", "system"], ["sepia", "dark"],
+                                                ["", "dark"], [undefined, "dark"]])
                 compare(AppAppearance.normalized(stored), normalized, stored)
             for (const [stored, systemIsDark, dark] of [["matrix", false, true],
                                                         ["nonsense", false, true],
@@ -47,8 +51,7 @@ Item {
 
         function test_fonts() {
             // The bundled fonts are registered and used.
-            compare(Theme.textFamily, "Inter")
-            compare(Theme.monoFamily, "JetBrains Mono")
+            compare([Theme.textFamily, Theme.monoFamily], ["Inter", "JetBrains Mono"])
             const weights = [Font.Black, Font.ExtraBold, Font.Bold, Font.DemiBold, Font.Medium,
                              Font.Normal, Font.Light, Font.Thin]
             compare(weights.map(w => Theme.textWeight(w)),
@@ -58,29 +61,79 @@ Item {
                     [Font.Bold, Font.Bold, Font.Bold, Font.Bold, Font.Medium, Font.Normal,
                      Font.Normal, Font.Normal])
         }
+    }
 
-        Component {
-            id: segmentedComponent
-            MetroSegmented {
-                selection: 30
-                options: [{ value: 15, label: "15 min" }, { value: 30, label: "30 min" },
-                          { value: 60, label: "1 hour" }, { value: 120, label: "2 hours" }]
+    TestCase {
+        name: "MetroFlow"
+        when: windowShown
+
+        // Items of fixed widths (height 10, or `heights[i]`); an item wider than the proposal
+        // takes the proposed width and grows to 30 high.
+        function measurer(widths, heights) {
+            return function (index, proposed) {
+                const h = heights ? heights[index] : 10
+                if (proposed === undefined)
+                    return { width: widths[index], height: h }
+                return { width: Math.min(widths[index], proposed), height: 30 }
             }
         }
-        SignalSpy {
-            id: activatedSpy
-            signalName: "activated"
+
+        function test_rows() {
+            // [what, item widths, the limit, the items of each line, the lines' widths]
+            const cases = [
+                ["nothing", [], 100, [], []],
+                ["exact fit counts spacing", [45, 45], 100, [[0, 1]], [100]],
+                ["one over breaks", [45, 46], 100, [[0], [1]], [45, 46]],
+                ["several lines", [60, 30, 50, 50, 10], 100, [[0, 1], [2], [3, 4]], [100, 50, 70]],
+                ["wide item alone, narrowed", [30, 250, 30], 100, [[0], [1], [2]], [30, 100, 30]],
+                ["no limit: one line", [300, 300], Infinity, [[0, 1]], [610]],
+                ["undefined limit: one line", [300, 300], undefined, [[0, 1]], [610]],
+                ["zero-width items", [0, 0, 100], 100, [[0, 1], [2]], [10, 100]]
+            ]
+            for (const [what, widths, max, items, lineWidths] of cases) {
+                const lines = Flow.rows(widths.length, measurer(widths), max, 10)
+                compare(lines.map(line => line.items), items, what)
+                compare(lines.map(line => line.width), lineWidths, what)
+            }
+            // A line is as high as its tallest item; a narrowed item is measured again.
+            const lines = Flow.rows(3, measurer([40, 40, 40], [10, 25, 5]), 100, 10)
+            compare(lines.map(line => [line.items, line.height]), [[[0, 1], 25], [[2], 5]])
+            compare(Flow.rows(2, measurer([40, 500]), 100, 10)[1].height, 30)
         }
 
-        function test_segmentedChoice() {
-            const control = createTemporaryObject(segmentedComponent, testHost)
-            activatedSpy.target = control
-            waitForRendering(control)
-            // The fourth segment sits at the right end.
-            mouseClick(control, control.width - 10, control.height / 2)
-            compare(control.selection, 120)
-            compare(activatedSpy.count, 1)
-            compare(activatedSpy.signalArguments[0][0], 120)
+        Component {
+            id: tagsComponent
+
+            MetroFlow {
+                spacing: 6
+                width: 200
+
+                Repeater {
+                    model: ["summary", "tags", "a-much-longer-tag", "x", "video", "music"]
+                    Rectangle {
+                        required property string modelData
+                        implicitWidth: modelData.length * 10
+                        implicitHeight: 20
+                    }
+                }
+            }
+        }
+
+        function test_itemsArePlacedInLines() {
+            const flow = createTemporaryObject(tagsComponent, testHost)
+            // The tags are 70, 40, 170, 10, 50 and 50 wide; the Repeater takes no room.
+            tryVerify(() => flow.lines.length > 0)
+            const boxes = Array.from(flow.children).filter(child => child.modelData !== undefined)
+                .map(child => [child.x, child.y, child.width])
+            compare(boxes, [[0, 0, 70], [76, 0, 40], [0, 26, 170], [176, 26, 10], [0, 52, 50],
+                            [56, 52, 50]])
+            compare(flow.implicitHeight, 72)
+            // Narrower: the long tag gets the whole width, then lines are rebuilt:
+            // 70 | 40 | 170 narrowed to 100 | 10 50 | 50
+            flow.width = 100
+            tryCompare(flow, "implicitHeight", 5 * 20 + 4 * 6)
+            flow.width = 1000
+            tryCompare(flow, "implicitHeight", 20)
         }
     }
 }

@@ -1,0 +1,158 @@
+// The tray app's C++ support: the tray picture and its animation, where the popover opens, and
+// the tinted icons.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QSignalSpy>
+
+#include "tests/support/sandbox.h"
+#include "ui/lucide_icon_provider.h"
+#include "ui/menu_bar_label.h"
+#include "ui/popover_placement.h"
+
+namespace kelvo {
+namespace {
+
+// The red pixels of a picture: how many are opaque, the strongest alpha among them, and how many
+// opaque pixels have another colour.
+struct Reds {
+    int opaque = 0;
+    int strongest = 0;
+    int other = 0;
+};
+
+Reds reds(const QImage& picture) {
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    Reds found;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const bool red = pixel.red() > 200 && pixel.green() < 120 && pixel.blue() < 120;
+            found.strongest = std::max(found.strongest, red ? pixel.alpha() : 0);
+            if (pixel.alpha() >= 200) {
+                ++(red ? found.opaque : found.other);
+            }
+        }
+    }
+    return found;
+}
+
+int triangleAlpha(const QIcon& icon) {
+    return reds(icon.pixmap(QSize(80, 64)).toImage()).strongest;
+}
+
+TEST(MenuBarLabelTest, BusyFramesPulseTheRedTriangle) {
+    MenuBarLabel label(Qt::white);
+    ASSERT_EQ(label.busyFrames().size(), 12);
+    // Full at frame 0, faintest (0.35) at frame 6, on a cosine.
+    for (const auto& [frame, opacity] : {std::pair{0, 1.0}, {3, 0.675}, {6, 0.35}, {9, 0.675}}) {
+        EXPECT_NEAR(triangleAlpha(label.busyFrames()[frame]), opacity * 255, 12) << frame;
+    }
+    // The static mark is drawn in the label colour only.
+    EXPECT_EQ(triangleAlpha(label.staticIcon()), 0);
+    EXPECT_GT(reds(label.staticIcon().pixmap(QSize(20, 16)).toImage()).other, 20);
+    // Missing artwork gives empty pictures, not a failure.
+    const MenuBarLabel missing(Qt::white, "/nonexistent");
+    EXPECT_EQ(missing.busyFrames().size(), 12);
+    EXPECT_EQ(triangleAlpha(missing.busyFrames()[0]), 0);
+
+    EXPECT_EQ(MenuBarLabel::scaledSize(QSize(20, 16), 16), QSize(20, 16));
+    EXPECT_EQ(MenuBarLabel::scaledSize(QSize(20, 16), 22), QSize(28, 22));  // 27.5 rounds up
+    EXPECT_EQ(MenuBarLabel::scaledSize(QSize(10, 30), 16), QSize(5, 16));
+    EXPECT_EQ(MenuBarLabel::scaledSize(QSize(), 16), QSize(16, 16));
+}
+
+TEST(MenuBarLabelTest, TheTimerRunsAndTheFramesTurnOnlyWhileBusy) {
+    MenuBarLabel label(Qt::white);
+    QSignalSpy changes(&label, &MenuBarLabel::iconChanged);
+    label.advance();  // an idle tick changes nothing
+    EXPECT_EQ(label.frame(), 0);
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_FALSE(label.ticking());
+    EXPECT_EQ(label.accessibleLabel(), "kelvo");
+
+    label.setBusy(true);
+    EXPECT_TRUE(label.ticking());
+    EXPECT_EQ(label.accessibleLabel(), "kelvo, working");
+    ASSERT_TRUE(changes.wait(10000));  // the timer shows the next frame
+    const int from = label.frame();
+    EXPECT_GT(from, 0);
+    for (int i = 1; i <= 12; ++i) {
+        label.advance();
+        EXPECT_EQ(label.frame(), (from + i) % 12);
+        EXPECT_EQ(label.icon().cacheKey(), label.busyFrames()[label.frame()].cacheKey());
+    }
+
+    changes.clear();
+    label.setBusy(false);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_FALSE(label.ticking());
+    EXPECT_EQ(label.frame(), 0);
+    EXPECT_EQ(label.icon().cacheKey(), label.staticIcon().cacheKey());
+    EXPECT_EQ(label.accessibleLabel(), "kelvo");
+}
+
+TEST(PopoverPlacementTest, OpensAtThePointerInsideTheScreen) {
+    const QRect underTopPanel(0, 32, 1920, 1048);
+    const QSize size(380, 500);
+    const struct {
+        const char* what;
+        QPoint cursor;
+        QSize size;
+        QRect available;
+        QPoint expected;
+    } cases[] = {
+        {"top panel: centred below the pointer", {960, 10}, size, underTopPanel, {770, 40}},
+        {"top panel, right corner: off the edge", {1910, 10}, size, underTopPanel, {1532, 40}},
+        {"top panel, left corner", {3, 10}, size, underTopPanel, {8, 40}},
+        {"bottom panel: above the pointer", {1000, 1070}, size, {0, 0, 1920, 1040}, {810, 532}},
+        {"pointer in the upper half: below it", {500, 300}, size, {0, 0, 1920, 1080}, {310, 306}},
+        {"a second screen to the right", {3800, 5}, size, {1920, 0, 1920, 1080}, {3452, 11}},
+        {"taller than the screen: top on it", {400, 700}, {380, 900}, {0, 0, 800, 600}, {210, 8}},
+        {"wider than the screen: left on it", {100, 10}, {900, 200}, {0, 0, 800, 600}, {8, 16}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PopoverPlacement::topLeft(c.cursor, c.size, c.available), c.expected) << c.what;
+    }
+}
+
+TEST(LucideIconProviderTest, EveryBundledIconIsDrawnInTheRequestedColour) {
+    LucideIconProvider provider;
+    const QStringList files = QDir(":/icons").entryList({"*.svg"}, QDir::Files);
+    for (const char* popover : {"refresh-cw", "list-video", "library", "settings"}) {
+        EXPECT_TRUE(files.contains(QString("kelvo-%1.svg").arg(popover))) << popover;
+    }
+    for (const QString& file : files) {
+        const QByteArray svg = provider.tintedSvg(QFileInfo(file).completeBaseName(), "#6ea8fe");
+        EXPECT_TRUE(svg.contains("#6ea8fe") && !svg.contains("currentColor")) << file.toStdString();
+    }
+    QSize size;
+    const Reds x = reds(provider.requestImage("kelvo-x?#ff0000", &size, {48, 48}));
+    EXPECT_EQ(size, QSize(48, 48));
+    EXPECT_GT(x.opaque, 50);
+    EXPECT_EQ(x.other, 0);
+}
+
+TEST(LucideIconProviderTest, OnlyPlainNamesOfTheIconFolderAreRead) {
+    test::Sandbox box;
+    for (const char* file :
+         {"icons/kelvo-x.svg", "icons/sub/kelvo-x.svg", "icons/.kelvo-x.svg", "secret.svg"}) {
+        test::writeFile(box / file,
+                        R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24">)"
+                        R"(<path d="M2 2h20v20H2z" fill="currentColor"/></svg>)");
+    }
+    LucideIconProvider provider(QString::fromStdString(box / "icons"));
+    EXPECT_GT(reds(provider.requestImage("kelvo-x?#ff0000", nullptr, {16, 16})).opaque, 100);
+    for (const char* name : {"kelvo-no-such-icon", "sub/kelvo-x", ".kelvo-x", "../secret", ""}) {
+        EXPECT_TRUE(provider.tintedSvg(name, Qt::red).isEmpty()) << name;
+        QSize size;
+        const Reds drawn = reds(provider.requestImage(QString(name) + "?#ff0000", &size, {16, 16}));
+        EXPECT_EQ(size, QSize(16, 16)) << name;
+        EXPECT_EQ(drawn.opaque + drawn.other, 0) << name;
+    }
+}
+
+}  // namespace
+}  // namespace kelvo
