@@ -1,9 +1,16 @@
 // Qt Quick Test runner for kelvo's QML: every tst_*.qml of this folder, with kelvo's modules,
-// fonts and icon provider set up as in the app.
+// fonts and icon provider set up as in the app. Like every kelvo test program it first moves HOME,
+// the XDG folders and TMPDIR into a scratch folder of its own. A QML warning fails the run: in a
+// test function through failOnWarning() in the cases' init(), elsewhere (a view torn down at the
+// end) through the count below.
+#include <QDirIterator>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQuickTest>
+#include <cstdio>
 
 #include "app/linux/font_registration.h"
+#include "tests/support/sandbox.h"
 #include "ui/qml_setup.h"
 
 class Setup : public QObject {
@@ -11,9 +18,59 @@ class Setup : public QObject {
 
   public slots:
     void applicationAvailable() { kelvo::registerFonts(); }
-    void qmlEngineAvailable(QQmlEngine* engine) { kelvo::prepareQmlEngine(*engine); }
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        kelvo::prepareQmlEngine(*engine);
+        // For tst_files.qml: every QML file of ui/ (its path there) and whether it is a singleton.
+        QVariantList files;
+        const QDir ui(KELVO_SOURCE_DIR "/ui");
+        for (QDirIterator it(ui.path(), {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            QFile source(it.next());
+            source.open(QIODevice::ReadOnly);
+            files.append(QVariantMap{{"path", ui.relativeFilePath(source.fileName())},
+                                     {"singleton", source.readAll().contains("pragma Singleton")}});
+        }
+        engine->rootContext()->setContextProperty("uiQmlFiles", files);
+    }
 };
 
-QUICK_TEST_MAIN_WITH_SETUP(kelvo_ui, Setup)
+namespace {
+int warnings = 0;
+QtMessageHandler previousHandler = nullptr;
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path scratch = kelvo::test::enterScratchHome("kelvo-qml");
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Warnings outside test functions (inside them Qt Quick Test's own handler takes over).
+    previousHandler = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            warnings += type != QtDebugMsg && type != QtInfoMsg && !message.startsWith("FAIL!") &&
+                        !message.startsWith("   Loc:");
+            previousHandler(type, context, message);
+        });
+    Setup setup;
+    int status = quick_test_main_with_setup(argc, argv, "kelvo_ui", KELVO_UI_TEST_DIR, &setup);
+    if (warnings > 0) {
+        std::fprintf(stderr, "%d QML warning(s) during the run\n", warnings);
+        status = status == 0 ? 1 : status;
+    }
+    kelvo::test::leaveScratchHome(scratch);
+    return status;
+}
 
 #include "quick_test_main.moc"
+
+// Qt 6.4's scene graph keeps the textures of Image items (and the images behind them, made by
+// kelvo's icon provider) in its render context until the process ends, so LeakSanitizer sees
+// them as leaked in sanitizer builds. They are Qt's, allocated only under these two functions.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:QQuickPixmap::load\n"
+           "leak:QSGRenderContext::textureForFactory\n";
+}
+
+// Qt is built without frame pointers: only the slow unwinder sees those two functions in the
+// allocation stacks.
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}

@@ -4,9 +4,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QSignalSpy>
 
+#include "tests/support/qt.h"
 #include "tests/support/sandbox.h"
 #include "ui/lucide_icon_provider.h"
 #include "ui/menu_bar_label.h"
@@ -14,6 +16,9 @@
 
 namespace kelvo {
 namespace {
+
+[[maybe_unused]] auto* const qt =
+    ::testing::AddGlobalTestEnvironment(new test::QtEnvironment<QGuiApplication>("offscreen"));
 
 // The red pixels of a picture: how many are opaque, the strongest alpha among them, and how many
 // opaque pixels have another colour.

@@ -28,6 +28,7 @@ Item {
         property Item popover
 
         function init() {
+            failOnWarning(/.?/)
             model = createTemporaryObject(modelComponent, testHost)
             popover = createTemporaryObject(popoverComponent, testHost, { model: model })
             verify(popover !== null)

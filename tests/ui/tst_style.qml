@@ -17,6 +17,9 @@ Item {
         name: "Style"
         when: windowShown
 
+        function init() {
+            failOnWarning(/.?/)
+        }
         function cleanup() {
             Theme.appearance = "dark"
         }
@@ -66,6 +69,10 @@ Item {
     TestCase {
         name: "MetroFlow"
         when: windowShown
+
+        function init() {
+            failOnWarning(/.?/)
+        }
 
         // Items of fixed widths (height 10, or `heights[i]`); an item wider than the proposal
         // takes the proposed width and grows to 30 high.
