@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include "core/library/naming.h"
@@ -656,12 +657,52 @@ std::optional<std::string> Catalog::playlistTitle(std::string_view videoID) {
 
 // ---- Library listing and removal ----
 
+namespace {
+
+// The best existing file of a video: the first of its playlist copies (current ones first), then
+// its single-video file, then the other copies.
+std::optional<std::string> bestExistingFile(std::vector<std::string> copies,
+                                            const std::optional<std::string>& single) {
+    if (single) {
+        copies.insert(copies.empty() ? copies.begin() : copies.begin() + 1, *single);
+    }
+    for (const std::string& candidate : copies) {
+        if (fileExists(candidate)) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+// A lookup that fails leaves its field blank: one broken row must not hide the library.
+template <typename Lookup>
+void quietly(Lookup&& lookup) {
+    try {
+        lookup();
+    } catch (const CatalogError&) {
+    } catch (const fs::filesystem_error&) {
+    }
+}
+
+// The listing looks up the details of at most this many entries with one statement, well below
+// SQLite's limit on the parameters of a statement.
+constexpr std::size_t detailsBatch = 500;
+
+}  // namespace
+
 std::vector<CatalogEntry> Catalog::entries(const std::optional<std::string>& searchText,
                                            std::int64_t limit) {
     std::vector<Parameter> ids;
     if (searchText && hasMoreThanBlanks(*searchText)) {
-        for (SearchHit& hit : search(*searchText, limit)) {
-            ids.emplace_back(std::move(hit.videoID));
+        // The videos search() finds, ids only: the listing reads titles and summaries itself.
+        if (const std::string match = ftsQuery(*searchText); !match.empty()) {
+            Statement hits = prepare(
+                "SELECT f.video_id FROM videos_fts f JOIN videos v ON v.video_id = "
+                "f.video_id\nWHERE videos_fts MATCH ?1 ORDER BY rank LIMIT ?2;",
+                {str(match), integer(limit)});
+            while (hits.next()) {
+                ids.emplace_back(hits.text(0));
+            }
         }
         if (ids.empty()) {
             return {};
@@ -669,7 +710,7 @@ std::vector<CatalogEntry> Catalog::entries(const std::optional<std::string>& sea
     }
     std::string sql =
         "SELECT v.video_id, v.title, v.channel, v.upload_date, s.summary, v.status, "
-        "v.downloaded_at\n"
+        "v.downloaded_at, v.error, v.file_path\n"
         "FROM videos v LEFT JOIN summaries s ON s.video_id = v.video_id\n"
         "WHERE v.status != 'deleted_by_user'";
     if (!ids.empty()) {
@@ -682,6 +723,7 @@ std::vector<CatalogEntry> Catalog::entries(const std::optional<std::string>& sea
     sql += " ORDER BY COALESCE(v.downloaded_at, 0) DESC LIMIT " + std::to_string(limit) + ";";
 
     std::vector<CatalogEntry> out;
+    std::vector<std::optional<std::string>> singleFiles;
     {
         Statement statement = prepare(sql, ids);
         while (statement.next()) {
@@ -693,67 +735,127 @@ std::vector<CatalogEntry> Catalog::entries(const std::optional<std::string>& sea
             entry.summary = statement.optionalText(4);
             entry.status = statement.status(5);
             entry.downloadedAt = statement.optionalReal(6);
+            if (entry.status == VideoStatus::needsSignIn || entry.status == VideoStatus::failed) {
+                entry.error = statement.optionalText(7);
+            }
             out.push_back(std::move(entry));
+            singleFiles.push_back(statement.optionalText(8));
+        }
+    }
+    for (std::size_t first = 0; first < out.size(); first += detailsBatch) {
+        const std::size_t count = std::min(detailsBatch, out.size() - first);
+        addDetails(std::span(out).subspan(first, count),
+                   std::span(singleFiles).subspan(first, count));
+    }
+    return out;
+}
+
+// Each kind of detail is one statement over all the entries' ids, with the per-video lookup's
+// order (current memberships first, then the rows in insertion order). When such a statement
+// fails, that kind is looked up entry by entry, exactly as the single calls do, so a broken row
+// still blanks only its own entry.
+void Catalog::addDetails(std::span<CatalogEntry> entries,
+                         std::span<const std::optional<std::string>> singleFiles) {
+    std::vector<Parameter> ids;
+    std::unordered_map<std::string_view, std::size_t> position;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        ids.emplace_back(entries[i].videoID);
+        position.emplace(entries[i].videoID, i);
+    }
+    std::string in = "(";
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        in += i == 0 ? "?" : ",?";
+    }
+    in += ")";
+    // Steps a statement over the ids, handing each row to `take` with its entry's position.
+    // False when the statement failed.
+    const auto each = [&](const std::string& sql, const auto& take) {
+        try {
+            Statement statement = prepare(sql, ids);
+            while (statement.next()) {
+                const auto found = position.find(statement.text(0));
+                if (found != position.end()) {
+                    take(found->second, statement);
+                }
+            }
+            return true;
+        } catch (const CatalogError&) {
+            return false;
+        }
+    };
+
+    std::vector<std::vector<std::string>> tagLists(entries.size());
+    if (each("SELECT DISTINCT video_id, tag FROM tags WHERE video_id IN " + in +
+                 " ORDER BY video_id, tag;",
+             [&](std::size_t i, Statement& row) { tagLists[i].push_back(row.text(1)); })) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            entries[i].tags = std::move(tagLists[i]);
+        }
+    } else {
+        for (CatalogEntry& entry : entries) {
+            quietly([&] { entry.tags = tags(entry.videoID); });
         }
     }
 
-    // A lookup that fails leaves its field blank: one broken row must not hide the library.
-    const auto quietly = [](auto&& lookup) {
-        try {
-            lookup();
-        } catch (const CatalogError&) {
-        } catch (const fs::filesystem_error&) {
-        }
-    };
-    for (CatalogEntry& entry : out) {
-        quietly([&] { entry.tags = tags(entry.videoID); });
+    std::vector<std::vector<std::string>> copies(entries.size());
+    const bool copiesKnown =
+        each("SELECT video_id, file_path FROM playlist_items WHERE video_id IN " + in +
+                 " AND file_path IS NOT NULL ORDER BY removed_at IS NOT NULL, rowid;",
+             [&](std::size_t i, Statement& row) { copies[i].push_back(row.text(1)); });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        CatalogEntry& entry = entries[i];
         std::optional<std::string> path;
-        quietly([&] { path = filePath(entry.videoID); });
+        quietly([&] {
+            path = copiesKnown ? bestExistingFile(std::move(copies[i]), singleFiles[i])
+                               : filePath(entry.videoID);
+        });
         if (!path) {
             entry.isMissing = entry.status == VideoStatus::done;
         } else {
             entry.isArchived = path->find("/_archive/") != std::string::npos;
         }
-        quietly([&] { entry.playlistTitle = playlistTitle(entry.videoID); });
-        if (entry.status == VideoStatus::needsSignIn || entry.status == VideoStatus::failed) {
-            quietly([&] {
-                if (const auto record = video(entry.videoID)) {
-                    entry.error = record->error;
-                }
-            });
+    }
+
+    std::vector<std::optional<std::string>> titles(entries.size());
+    if (each("SELECT i.video_id, p.title FROM playlist_items i JOIN playlists p ON p.id = "
+             "i.playlist_id WHERE i.video_id IN " +
+                 in + " ORDER BY i.removed_at IS NOT NULL, i.rowid;",
+             [&](std::size_t i, Statement& row) {
+                 if (!titles[i]) {
+                     titles[i] = row.text(1);
+                 }
+             })) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            entries[i].playlistTitle = std::move(titles[i]);
+        }
+    } else {
+        for (CatalogEntry& entry : entries) {
+            quietly([&] { entry.playlistTitle = playlistTitle(entry.videoID); });
         }
     }
-    return out;
 }
 
 std::optional<std::string> Catalog::filePath(std::string_view videoID) {
-    std::vector<std::string> candidates;
+    std::vector<std::string> copies;
     {
         Statement statement = prepare(
             "SELECT file_path FROM playlist_items WHERE video_id = ?1 AND file_path IS NOT "
             "NULL ORDER BY removed_at IS NOT NULL;",
             {str(videoID)});
         while (statement.next()) {
-            candidates.push_back(statement.text(0));
+            copies.push_back(statement.text(0));
         }
     }
+    std::optional<std::string> single;
     {
         Statement statement =
             prepare("SELECT file_path FROM videos WHERE video_id = ?1 AND file_path IS NOT NULL;",
                     {str(videoID)});
         while (statement.next()) {
-            // The single-video file ranks right after the first (preferably current) playlist
-            // copy.
-            const auto at = candidates.empty() ? candidates.begin() : candidates.begin() + 1;
-            candidates.insert(at, statement.text(0));
+            single = statement.text(0);
         }
     }
-    for (const std::string& candidate : candidates) {
-        if (fileExists(candidate)) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
+    return bestExistingFile(std::move(copies), single);
 }
 
 std::vector<std::string> Catalog::allFiles(std::string_view videoID) {

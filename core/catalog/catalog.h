@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -153,6 +154,10 @@ class Catalog {
 
     void migrate();
     void refreshSearchIndex(std::string_view videoID);
+    // Fills in the tags, file flags and playlist title of listed entries; `singleFiles` holds
+    // each one's single-video file.
+    void addDetails(std::span<CatalogEntry> entries,
+                    std::span<const std::optional<std::string>> singleFiles);
 
     // Runs SQL text of one or more statements without reading rows.
     void exec(const std::string& sql);
