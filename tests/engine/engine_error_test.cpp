@@ -5,74 +5,67 @@
 namespace kelvo {
 namespace {
 
-TEST(EngineError, DescriptionsAreTheStoredTexts) {
+using Kind = EngineError::Kind;
+
+TEST(EngineError, DescriptionsAndPayloads) {
     EXPECT_STREQ(EngineError::toolMissing("deno").what(),
                  "deno not found (looked in KELVO_TOOLS_DIR, tools/ next to kelvo, Vendor/bin, "
                  "PATH)");
     EXPECT_EQ(EngineError::needsSignIn("ERROR: x").description(), "needs sign-in: ERROR: x");
-    EXPECT_EQ(EngineError::failed("boom").description(), "boom");
     EXPECT_EQ(EngineError::needsSignIn("ERROR: x").payload(), "ERROR: x");
+    EXPECT_EQ(EngineError::failed("boom").description(), "boom");
+    EXPECT_EQ(EngineError::stopped(), EngineError::failed("stopped"));
     EXPECT_TRUE(EngineError::stopped().isStopped());
     EXPECT_FALSE(EngineError::failed("boom").isStopped());
-    EXPECT_EQ(EngineError::failed("a"), EngineError::failed("a"));
+    EXPECT_FALSE(EngineError::needsSignIn("stopped").isStopped());
     EXPECT_FALSE(EngineError::failed("a") == EngineError::needsSignIn("a"));
+    EXPECT_FALSE(EngineError::toolMissing("403").isTransient());
 }
 
+// yt-dlp's error text: the summary is the last line holding "ERROR", else the last line; sign-in
+// phrases anywhere make it needsSignIn; a failed error naming a network hiccup is retried.
 TEST(EngineError, ClassifiesErrorText) {
-    using Kind = EngineError::Kind;
     const struct {
         std::string text;
         Kind kind;
-        std::string summary;
-    } cases[] = {
-        {"", Kind::failed, "yt-dlp failed"},
-        {"\n\n\n", Kind::failed, "yt-dlp failed"},
-        {"plain line\nlast line\n", Kind::failed, "last line"},
-        {"ERROR: first\nERROR: second\nafterwards\n", Kind::failed, "ERROR: second"},
-        {"  ERROR: kept untrimmed  \n", Kind::failed, "  ERROR: kept untrimmed  "},
-        {"error: lower case only\nlast\n", Kind::failed, "last"},
-        {"ERROR: [youtube] x: Sign In To Confirm Your AGE\n", Kind::needsSignIn,
-         "ERROR: [youtube] x: Sign In To Confirm Your AGE"},
-        {"ERROR: Private video. Sign in if you've been granted access\n", Kind::needsSignIn,
-         "ERROR: Private video. Sign in if you've been granted access"},
-        {"ERROR: Join this channel to get access to members-only content\n", Kind::needsSignIn,
-         "ERROR: Join this channel to get access to members-only content"},
-        {"WARNING: age-restricted\nERROR: gone\n", Kind::needsSignIn, "ERROR: gone"},
-        {"ERROR: This video is available to this channel's members on level: x\n",
-         Kind::needsSignIn, "ERROR: This video is available to this channel's members on level: x"},
-        {"ERROR: Unsupported URL: https://example.com\n", Kind::failed,
-         "ERROR: Unsupported URL: https://example.com"},
-    };
-    for (const auto& c : cases) {
-        const EngineError error = EngineError::classify(c.text);
-        EXPECT_EQ(error.kind(), c.kind) << c.text;
-        EXPECT_EQ(error.payload(), c.summary) << c.text;
-    }
-}
-
-TEST(EngineError, TellsTransientFailures) {
-    const struct {
-        std::string message;
+        std::string summary;  // "": the text itself
         bool transient;
     } cases[] = {
-        {"ERROR: unable to download video data: HTTP Error 403: Forbidden", true},
-        {"ERROR: Read TIMED OUT.", true},
-        {"ERROR: timeout", true},
-        {"ERROR: [Errno 104] Connection reset by peer", true},
-        {"ERROR: Connection aborted.", true},
-        {"ERROR: Temporary failure in name resolution", true},
-        {"ERROR: [Errno 101] Network is unreachable", true},
-        {"ERROR: Remote end closed connection without response", true},
-        {"ERROR: Unsupported URL: https://example.com", false},
-        {"ERROR: HTTP Error 404: Not Found", false},
+        {"", Kind::failed, "yt-dlp failed", false},
+        {"\n\n\n", Kind::failed, "yt-dlp failed", false},
+        {"plain line\nlast line\n", Kind::failed, "last line", false},
+        {"ERROR: first\nERROR: second\nafterwards\n", Kind::failed, "ERROR: second", false},
+        {"  ERROR: kept untrimmed  \n", Kind::failed, "  ERROR: kept untrimmed  ", false},
+        {"error: lower case only\nlast\n", Kind::failed, "last", false},
+        {"ERROR: x: Sign In To Confirm Your AGE", Kind::needsSignIn, "", false},
+        {"ERROR: Private video. Sign in if you've been granted access", Kind::needsSignIn, "",
+         false},
+        {"ERROR: Join this channel to get access to members-only content", Kind::needsSignIn, "",
+         false},
+        {"ERROR: This video is available to this channel's members on level: x", Kind::needsSignIn,
+         "", false},
+        {"WARNING: age-restricted\nERROR: HTTP Error 403\n", Kind::needsSignIn,
+         "ERROR: HTTP Error 403", false},
+        {"ERROR: This video may be inappropriate for some users", Kind::needsSignIn, "", false},
+        {"ERROR: Unsupported URL: https://example.com", Kind::failed, "", false},
+        {"ERROR: HTTP Error 404: Not Found", Kind::failed, "", false},
+        {"ERROR: timeout\nERROR: gone", Kind::failed, "ERROR: gone", false},
+        {"ERROR: unable to download video data: HTTP Error 403: Forbidden", Kind::failed, "", true},
+        {"ERROR: Read TIMED OUT.", Kind::failed, "", true},
+        {"ERROR: timeout", Kind::failed, "", true},
+        {"ERROR: [Errno 104] Connection reset by peer", Kind::failed, "", true},
+        {"ERROR: Connection aborted.", Kind::failed, "", true},
+        {"ERROR: Temporary failure in name resolution", Kind::failed, "", true},
+        {"ERROR: [Errno 101] Network is unreachable", Kind::failed, "", true},
+        {"ERROR: Remote end closed connection without response", Kind::failed, "", true},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(isTransientMessage(c.message), c.transient) << c.message;
-        EXPECT_EQ(EngineError::failed(c.message).isTransient(), c.transient) << c.message;
+        SCOPED_TRACE(c.text);
+        const EngineError error = EngineError::classify(c.text);
+        EXPECT_EQ(error.kind(), c.kind);
+        EXPECT_EQ(error.payload(), c.summary.empty() ? c.text : c.summary);
+        EXPECT_EQ(error.isTransient(), c.transient);
     }
-    // Only `failed` errors are retried, whatever their text.
-    EXPECT_FALSE(EngineError::needsSignIn("HTTP Error 403").isTransient());
-    EXPECT_FALSE(EngineError::toolMissing("403").isTransient());
 }
 
 }  // namespace

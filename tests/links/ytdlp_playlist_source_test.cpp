@@ -1,5 +1,6 @@
 #include "core/links/ytdlp_playlist_source.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/engine/engine_error.h"
@@ -9,49 +10,7 @@
 namespace kelvo {
 namespace {
 
-using test::FakeBehaviour;
-using test::FakeEntry;
-using test::FakeService;
-
 using Flat = YTDLPPlaylistSource::Flat;
-
-TEST(YTDLPPlaylistSource, AddressKeepsTheIDUnchanged) {
-    EXPECT_EQ(YTDLPPlaylistSource::url("PLabc"), "https://www.youtube.com/playlist?list=PLabc");
-    EXPECT_EQ(YTDLPPlaylistSource::url("a b&c"), "https://www.youtube.com/playlist?list=a b&c");
-}
-
-TEST(YTDLPPlaylistSource, Availability) {
-    const Flat flat = Flat::decode(R"({"entries": [
-        {"id": "a", "title": "Fine"},
-        {"id": "b", "title": "[Private video]"},
-        {"id": "c", "title": "[DELETED VIDEO]", "availability": "public"},
-        {"id": "d", "title": "My [private video] story"},
-        {"id": "e", "title": "x", "availability": "needs_auth"},
-        {"id": "f", "title": "x", "availability": "subscriber_only"},
-        {"id": "g", "title": "x", "availability": "premium_only"},
-        {"id": "h", "title": "x", "availability": "private"},
-        {"id": "i", "title": "x", "availability": "Private"},
-        {"id": "j", "title": "x", "availability": "unlisted"},
-        {"id": "k", "title": "x", "availability": null},
-        {"title": "no id"},
-        {"id": "l"}
-    ]})");
-    const std::vector<RemoteItem> expected = {
-        {"a", "Fine", true},
-        {"b", "[Private video]", false},
-        {"c", "[DELETED VIDEO]", false},
-        {"d", "My [private video] story", true},
-        {"e", "x", false},
-        {"f", "x", false},
-        {"g", "x", false},
-        {"h", "x", false},
-        {"i", "x", true},
-        {"j", "x", true},
-        {"k", "x", true},
-        {"l", "l", true},
-    };
-    EXPECT_EQ(YTDLPPlaylistSource::itemsOf(flat), expected);
-}
 
 TEST(YTDLPPlaylistSource, DecodingIsStrictAboutTypes) {
     EXPECT_FALSE(Flat::decode("{}").entries.has_value());
@@ -66,58 +25,64 @@ TEST(YTDLPPlaylistSource, DecodingIsStrictAboutTypes) {
 class YTDLPPlaylistSourceFake : public ::testing::Test {
   protected:
     test::Sandbox box;
-    FakeService service{box / "service"};
-    YTDLPPlaylistSource source() { return YTDLPPlaylistSource(YTDLPEngine(service.locator(), 1)); }
+    test::FakeService service{box / "service"};
+    YTDLPPlaylistSource source{YTDLPEngine(service.locator(), 1)};
 };
 
-TEST_F(YTDLPPlaylistSourceFake, ListsThroughOneFlatRun) {
-    service.addVideo({.id = "aaaaaaaaaaa", .title = "First"});
-    service.addPlaylist(
-        {.id = "PL1",
-         .title = "Mix",
-         .entries = {{.id = "aaaaaaaaaaa"},
-                     {.id = "bbbbbbbbbbb", .title = "[Private video]"},
-                     {.title = "orphan"},
-                     {.id = "ccccccccccc", .title = "Third", .availability = "needs_auth"}}});
-    auto s = source();
-    EXPECT_EQ(s.playlist("PL1"), (RemotePlaylist{"PL1", "Mix", 4}));
-    const std::vector<RemoteItem> items = {{"aaaaaaaaaaa", "First", true},
-                                           {"bbbbbbbbbbb", "[Private video]", false},
-                                           {"ccccccccccc", "Third", false}};
-    EXPECT_EQ(s.items("PL1"), items);
-    const std::vector<std::string> call = {"--flat-playlist", "-J", "--no-warnings",
-                                           "https://www.youtube.com/playlist?list=PL1"};
-    EXPECT_EQ(service.calls(), std::vector<std::vector<std::string>>(2, call));
+// Entries without an id are left out; private, deleted, paid and sign-in-only ones unavailable.
+TEST_F(YTDLPPlaylistSourceFake, ListsItemsAndTheirAvailabilityThroughOneRunPerCall) {
+    const std::pair<test::FakeEntry, std::optional<RemoteItem>> cases[] = {
+        {{.id = "a"}, RemoteItem{"a", "Known", true}},
+        {{.id = "b", .title = "[Private video]"}, RemoteItem{"b", "[Private video]", false}},
+        {{.id = "c", .title = "[DELETED VIDEO]", .availability = "public"},
+         RemoteItem{"c", "[DELETED VIDEO]", false}},
+        {{.id = "d", .title = "My [private video] story"},
+         RemoteItem{"d", "My [private video] story", true}},
+        {{.id = "e", .title = "x", .availability = "needs_auth"}, RemoteItem{"e", "x", false}},
+        {{.id = "f", .title = "x", .availability = "subscriber_only"}, RemoteItem{"f", "x", false}},
+        {{.id = "g", .title = "x", .availability = "premium_only"}, RemoteItem{"g", "x", false}},
+        {{.id = "h", .title = "x", .availability = "private"}, RemoteItem{"h", "x", false}},
+        {{.id = "i", .title = "x", .availability = "Private"}, RemoteItem{"i", "x", true}},
+        {{.id = "j", .title = "x", .availability = "unlisted"}, RemoteItem{"j", "x", true}},
+        {{.title = "no id"}, std::nullopt},
+        {{.id = "k"}, RemoteItem{"k", "k", true}},
+    };
+    test::FakePlaylist playlist{.id = "PL1", .title = "Mix"};
+    std::vector<RemoteItem> items;
+    for (const auto& [entry, item] : cases) {
+        playlist.entries.push_back(entry);
+        if (item) {
+            items.push_back(*item);
+        }
+    }
+    service.addVideo({.id = "a", .title = "Known"});
+    service.addPlaylist(playlist);
+    EXPECT_EQ(source.playlist("PL1"), (RemotePlaylist{"PL1", "Mix", 12}));
+    EXPECT_EQ(source.items("PL1"), items);
+    EXPECT_EQ(service.callsWith("https://www.youtube.com/playlist?list=PL1"), 2);
+    EXPECT_EQ(YTDLPPlaylistSource::url("a b&c"), "https://www.youtube.com/playlist?list=a b&c");
 }
 
-TEST_F(YTDLPPlaylistSourceFake, FallsBackToTheRequestedID) {
+TEST_F(YTDLPPlaylistSourceFake, FallsBackToTheRequestedIDOrFails) {
     service.addPlaylist({.id = "PL2", .withoutEntries = true});
-    auto s = source();
-    EXPECT_EQ(s.playlist("PL2"), (RemotePlaylist{"PL2", "PL2", std::nullopt}));
-    EXPECT_TRUE(s.items("PL2").empty());
-}
+    EXPECT_EQ(source.playlist("PL2"), (RemotePlaylist{"PL2", "PL2", std::nullopt}));
+    EXPECT_TRUE(source.items("PL2").empty());
 
-TEST_F(YTDLPPlaylistSourceFake, Failures) {
-    service.addPlaylist({.id = "PLbad", .behaviour = FakeBehaviour::garbage});
-    service.addPlaylist({.id = "PLgone",
-                         .behaviour = FakeBehaviour::fail,
-                         .message = "ERROR: [youtube:tab] PLgone: The playlist does not exist."});
-    auto s = source();
-    try {
-        s.items("PLbad");
-        ADD_FAILURE() << "no error";
-    } catch (const EngineError& error) {
-        EXPECT_TRUE(error.payload().starts_with("could not read playlist listing: "))
-            << error.what();
-    }
-    EXPECT_THROW(s.playlist("PLbad"), EngineError);
-    try {
-        s.playlist("PLgone");
-        ADD_FAILURE() << "no error";
-    } catch (const EngineError& error) {
-        EXPECT_EQ(error,
-                  EngineError::failed("ERROR: [youtube:tab] PLgone: The playlist does not exist."));
-    }
+    service.addPlaylist({.id = "PLbad", .behaviour = test::FakeBehaviour::garbage});
+    service.addPlaylist(
+        {.id = "PLgone", .behaviour = test::FakeBehaviour::fail, .message = "ERROR: gone"});
+    const auto failure = [](auto call) -> std::string {
+        try {
+            call();
+        } catch (const EngineError& error) {
+            return error.description();
+        }
+        return "no error";
+    };
+    using ::testing::StartsWith;
+    EXPECT_THAT(failure([&] { source.items("PLbad"); }), StartsWith("could not read playlist"));
+    EXPECT_THAT(failure([&] { source.playlist("PLbad"); }), StartsWith("could not read playlist"));
+    EXPECT_EQ(failure([&] { source.playlist("PLgone"); }), "ERROR: gone");
 }
 
 }  // namespace
