@@ -25,16 +25,13 @@ Item {
         }
 
         function test_appearance() {
-            for (const [stored, normalized] of [["light", "light"], ["matrix", "matrix"],
-                                                ["system", "system"], ["sepia", "dark"],
-                                                ["", "dark"], [undefined, "dark"]])
-                compare(AppAppearance.normalized(stored), normalized, stored)
-            for (const [stored, systemIsDark, dark] of [["matrix", false, true],
-                                                        ["nonsense", false, true],
-                                                        ["light", true, false],
-                                                        ["system", true, true],
-                                                        ["system", false, false]])
-                compare(AppAppearance.drawsDark(stored, systemIsDark), dark, stored)
+            compare(["light", "matrix", "system", "sepia", "", undefined].map(
+                        stored => AppAppearance.normalized(stored)),
+                    ["light", "matrix", "system", "dark", "dark", "dark"])
+            compare([["matrix", false], ["nonsense", false], ["light", true], ["system", true],
+                     ["system", false]].map(([stored, systemIsDark]) =>
+                        AppAppearance.drawsDark(stored, systemIsDark)),
+                    [true, true, false, true, false])
         }
 
         function test_paletteFollowsTheAppearance() {
@@ -55,14 +52,12 @@ Item {
         function test_fonts() {
             // The bundled fonts are registered and used.
             compare([Theme.textFamily, Theme.monoFamily], ["Inter", "JetBrains Mono"])
-            const weights = [Font.Black, Font.ExtraBold, Font.Bold, Font.DemiBold, Font.Medium,
-                             Font.Normal, Font.Light, Font.Thin]
-            compare(weights.map(w => Theme.textWeight(w)),
-                    [Font.Bold, Font.Bold, Font.Bold, Font.DemiBold, Font.Medium, Font.Normal,
-                     Font.Normal, Font.Normal])
-            compare(weights.map(w => Theme.monoWeight(w)),
-                    [Font.Bold, Font.Bold, Font.Bold, Font.Bold, Font.Medium, Font.Normal,
-                     Font.Normal, Font.Normal])
+            // Inter: bold and heavier, semibold, medium, else regular; JetBrains Mono: semibold
+            // and heavier, medium, else regular.
+            compare([Font.Black, Font.Bold, Font.DemiBold, Font.Medium, Font.Normal, Font.Light].map(
+                        weight => [Theme.textWeight(weight), Theme.monoWeight(weight)]),
+                    [[Font.Bold, Font.Bold], [Font.Bold, Font.Bold], [Font.DemiBold, Font.Bold],
+                     [Font.Medium, Font.Medium], [Font.Normal, Font.Normal], [Font.Normal, Font.Normal]])
         }
     }
 
