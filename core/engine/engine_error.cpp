@@ -33,6 +33,22 @@ constexpr std::array<std::string_view, 7> signInPhrases = {
     "inappropriate for some users",
 };
 
+// YouTube refusing this computer rather than one video: a rate limit or the bot check.
+constexpr std::array<std::string_view, 6> refusalPhrases = {
+    "http error 429",
+    "too many requests",
+    "confirm you're not a bot",
+    "confirm you’re not a bot",
+    "confirm that you're not a bot",
+    "rate-limited by youtube",
+};
+
+constexpr std::array<std::string_view, 3> updateAdvice = {
+    "confirm you are on the latest version",
+    "make sure you are using the latest version",
+    "yt-dlp -u",
+};
+
 constexpr std::array<std::string_view, 8> transientPhrases = {
     "403",
     "timed out",
@@ -58,6 +74,10 @@ EngineError EngineError::toolMissing(std::string tool) {
 EngineError EngineError::needsSignIn(std::string summary) {
     const std::string description = "needs sign-in: " + summary;
     return EngineError(Kind::needsSignIn, std::move(summary), description);
+}
+
+EngineError EngineError::refused(std::string summary) {
+    return EngineError(Kind::refused, std::move(summary), std::string(refusedMessage));
 }
 
 EngineError EngineError::failed(std::string message) {
@@ -93,8 +113,13 @@ EngineError EngineError::classify(std::string_view stderrText) {
         summary = std::string(lines.back());
     }
 
-    // The phrases are ASCII, so an ASCII lower-casing finds them as well as a full one would.
-    if (containsAny(asciiLowercased(stderrText), signInPhrases)) {
+    // The phrases are ASCII (or match byte for byte), so an ASCII lower-casing finds them as
+    // well as a full one would.
+    const std::string lower = asciiLowercased(stderrText);
+    if (containsAny(lower, refusalPhrases)) {
+        return refused(std::move(summary));
+    }
+    if (containsAny(lower, signInPhrases)) {
         return needsSignIn(std::move(summary));
     }
     return failed(std::move(summary));
@@ -106,6 +131,10 @@ bool EngineError::isTransient() const {
 
 bool isTransientMessage(std::string_view message) {
     return containsAny(asciiLowercased(message), transientPhrases);
+}
+
+bool advisesUpdate(std::string_view text) {
+    return containsAny(asciiLowercased(text), updateAdvice);
 }
 
 }  // namespace kelvo

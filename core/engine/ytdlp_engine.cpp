@@ -67,8 +67,13 @@ std::map<std::string, std::string> YTDLPEngine::toolPaths() const {
 }
 
 RunOutput YTDLPEngine::run(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> full;
+    if (!options_.cookiesFromBrowser.empty()) {
+        full = {"--cookies-from-browser", options_.cookiesFromBrowser};
+    }
+    full.insert(full.end(), arguments.begin(), arguments.end());
     const ChildResult child =
-        runChild(ytdlp_, arguments, childEnvironment(deno_, ffmpeg_), stop_, killGrace_);
+        runChild(ytdlp_, full, childEnvironment(deno_, ffmpeg_), stop_, killGrace_);
     RunOutput output{child.out, child.err};
     if (!isValidUTF8(output.err)) {
         output.err.clear();

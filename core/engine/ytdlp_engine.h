@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/engine/download_engine.h"
+#include "core/engine/download_options.h"
 #include "core/engine/tool_locator.h"
 
 namespace kelvo {
@@ -53,14 +54,19 @@ class YTDLPEngine : public DownloadEngine {
     std::map<std::string, std::string> toolPaths() const;
 
     void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
+    // The user's opt-in download choices; all off by default. A cookies browser puts
+    // "--cookies-from-browser NAME" in front of every run's arguments.
+    void setOptions(DownloadOptions options) { options_ = std::move(options); }
+    const DownloadOptions& options() const { return options_; }
     // Replaces the pause between attempts (tests record the pauses instead of waiting).
     void setSleeper(Sleeper sleeper) { sleeper_ = std::move(sleeper); }
     // How long a stopped yt-dlp may take to exit after SIGTERM before it is killed.
     void setKillGrace(std::chrono::milliseconds grace) { killGrace_ = grace; }
 
-    // One yt-dlp invocation with these arguments. Non-zero exit: EngineError::classify of the
-    // error text. A capture file that cannot be created: std::filesystem::filesystem_error; a
-    // child that cannot be started: std::system_error. Neither is wrapped.
+    // One yt-dlp invocation with these arguments (after the cookies option, when one is set).
+    // Non-zero exit: EngineError::classify of the error text. A capture file that cannot be
+    // created: std::filesystem::filesystem_error; a child that cannot be started:
+    // std::system_error. Neither is wrapped.
     RunOutput run(const std::vector<std::string>& arguments) const;
 
     // run() again after transient failures, pausing 2 x attempt seconds, up to attempts() runs.
@@ -97,6 +103,7 @@ class YTDLPEngine : public DownloadEngine {
     std::filesystem::path ffmpeg_;
     int attempts_;
     std::stop_token stop_;
+    DownloadOptions options_;
     Sleeper sleeper_;
     std::chrono::milliseconds killGrace_{3000};
 };

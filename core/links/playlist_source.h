@@ -22,6 +22,9 @@ struct RemoteItem {
     std::string videoID;
     std::string title;
     bool available = true;  // false: private, deleted, paid or sign-in-only
+    // A premiere not yet shown, a stream still live or just ended: not a plain video yet, so
+    // it is left for a later run.
+    bool waiting = false;
 
     bool operator==(const RemoteItem&) const = default;
 };

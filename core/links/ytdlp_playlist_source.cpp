@@ -19,6 +19,9 @@ namespace {
 constexpr std::array<std::string_view, 4> unavailableWords = {"private", "premium_only",
                                                               "subscriber_only", "needs_auth"};
 
+constexpr std::array<std::string_view, 3> waitingLiveStatuses = {"is_upcoming", "is_live",
+                                                                 "post_live"};
+
 }  // namespace
 
 YTDLPPlaylistSource::Flat YTDLPPlaylistSource::Flat::decode(std::string_view text) {
@@ -34,7 +37,8 @@ YTDLPPlaylistSource::Flat YTDLPPlaylistSource::Flat::decode(std::string_view tex
             jf::requireObject(element, "entries");
             flat.entries->push_back(Entry{jf::optionalString(element, "id"),
                                           jf::optionalString(element, "title"),
-                                          jf::optionalString(element, "availability")});
+                                          jf::optionalString(element, "availability"),
+                                          jf::optionalString(element, "live_status")});
         }
     }
     return flat;
@@ -87,6 +91,9 @@ std::vector<RemoteItem> YTDLPPlaylistSource::itemsOf(const Flat& flat) {
                                                    *entry.availability) != unavailableWords.end()) {
             item.available = false;
         }
+        item.waiting =
+            entry.liveStatus && std::find(waitingLiveStatuses.begin(), waitingLiveStatuses.end(),
+                                          *entry.liveStatus) != waitingLiveStatuses.end();
         items.push_back(std::move(item));
     }
     return items;

@@ -19,6 +19,7 @@ class YTDLPPlaylistSource : public PlaylistSource {
         std::optional<std::string> id;
         std::optional<std::string> title;
         std::optional<std::string> availability;
+        std::optional<std::string> liveStatus;  // "live_status"
     };
     struct Flat {
         std::optional<std::string> id;
@@ -42,7 +43,8 @@ class YTDLPPlaylistSource : public PlaylistSource {
 
     // The items of a decoded listing: id-less entries dropped, titles defaulting to the id,
     // "[private video]"/"[deleted video]" (any case) and the availability words "private",
-    // "premium_only", "subscriber_only", "needs_auth" unavailable.
+    // "premium_only", "subscriber_only", "needs_auth" unavailable; the live_status values
+    // "is_upcoming", "is_live" and "post_live" waiting.
     static std::vector<RemoteItem> itemsOf(const Flat& flat);
 
     const YTDLPEngine& engine() const { return engine_; }

@@ -17,7 +17,7 @@ constexpr std::size_t maxSidecarTags = 8;
 
 // Records a failed download; the record is best effort, the download's error is what counts.
 void recordFailure(Catalog& catalog, const std::string& videoID, VideoStatus status,
-                   const std::string& error) noexcept {
+                   const std::optional<std::string>& error) noexcept {
     try {
         catalog.setStatus(videoID, status, error);
     } catch (const std::exception&) {
@@ -52,10 +52,15 @@ GetResult Downloader::get(std::string_view link, const std::filesystem::path& fo
     try {
         file = engine_.download(link, folder, base);
     } catch (const EngineError& error) {
-        recordFailure(catalog_, meta.id,
-                      error.kind() == EngineError::Kind::needsSignIn ? VideoStatus::needsSignIn
-                                                                     : VideoStatus::failed,
-                      error.description());
+        if (error.kind() == EngineError::Kind::refused && queueOnRefusal_) {
+            // YouTube refused this computer, not this video: it waits for a later run.
+            recordFailure(catalog_, meta.id, VideoStatus::queued, std::nullopt);
+        } else {
+            recordFailure(catalog_, meta.id,
+                          error.kind() == EngineError::Kind::needsSignIn ? VideoStatus::needsSignIn
+                                                                         : VideoStatus::failed,
+                          error.description());
+        }
         throw;
     } catch (const std::exception& error) {
         recordFailure(catalog_, meta.id, VideoStatus::failed, error.what());

@@ -44,9 +44,13 @@ class Downloader {
     //
     // Failures: reading the information throws the engine's error with the catalog untouched. A
     // failed download records the video as needsSignIn or failed with the error's text and
-    // rethrows. Catalog errors and file-system errors (the sidecar) pass through; nothing
-    // already on disk is deleted.
+    // rethrows. A refusal (EngineError refused) is recorded failed with its plain message
+    // too, or queued without error text after setQueueOnRefusal(true) (a sync run, whose
+    // videos wait for the next run). Catalog errors and file-system errors (the sidecar) pass
+    // through; nothing already on disk is deleted.
     GetResult get(std::string_view link, const std::filesystem::path& folder);
+
+    void setQueueOnRefusal(bool queue) { queueOnRefusal_ = queue; }
 
     Catalog& catalog() const { return catalog_; }
     const LogCallback& log() const { return log_; }
@@ -56,6 +60,7 @@ class Downloader {
     DownloadEngine& engine_;
     Summarizer* summarizer_;
     LogCallback log_;
+    bool queueOnRefusal_ = false;
 };
 
 }  // namespace kelvo

@@ -1,8 +1,10 @@
 #include "core/pipelines/sync_engine.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -67,12 +69,30 @@ struct Run {
 
 SyncEngine::SyncEngine(Catalog& catalog, PlaylistSource& source, Downloader& downloader,
                        LogCallback log)
-    : catalog_(catalog), source_(source), downloader_(downloader), log_(std::move(log)) {}
+    : catalog_(catalog), source_(source), downloader_(downloader), log_(std::move(log)) {
+    // A video YouTube refused to this computer waits for the next run instead of failing.
+    downloader_.setQueueOnRefusal(true);
+}
 
 void SyncEngine::throwIfStopped() const {
     if (stop_.stop_requested()) {
         throw EngineError::stopped();
     }
+}
+
+void SyncEngine::pauseBeforeDownload() {
+    if (downloadsStarted_++ == 0 || pause_.count() <= 0) {
+        return;
+    }
+    if (log_) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(pause_).count();
+        log_("Pausing " + std::to_string(seconds) + " s before the next download…");
+    }
+    std::mutex mutex;
+    std::condition_variable_any wakeUp;
+    std::unique_lock lock(mutex);
+    wakeUp.wait_for(lock, stop_, pause_, [] { return false; });
+    throwIfStopped();
 }
 
 SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
@@ -123,6 +143,10 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
             ++run.report.deletedByYou;
             continue;
         }
+        if (entry.waiting) {
+            ++run.report.waiting;
+            continue;
+        }
 
         if (const auto found = run.known.find(entry.videoID); found != run.known.end()) {
             const PlaylistItemRecord item = found->second;
@@ -157,7 +181,12 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
             continue;
         }
 
+        if (run.report.refused) {
+            ++run.report.waiting;
+            continue;
+        }
         try {
+            pauseBeforeDownload();
             const GetResult result =
                 downloader_.get(YouTubeLink::watchURL(entry.videoID), run.folder);
             if (result.videoID != entry.videoID) {
@@ -171,6 +200,18 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
         } catch (const EngineError& error) {
             if (error.isStopped()) {
                 throw;
+            }
+            if (error.kind() == EngineError::Kind::refused) {
+                // Not this video's fault: it waits, and so does every later download.
+                run.report.refused = true;
+                ++run.report.waiting;
+                if (!run.known.contains(entry.videoID)) {
+                    try {
+                        keep(entry.videoID, std::nullopt, std::nullopt);
+                    } catch (const CatalogError&) {
+                    }
+                }
+                continue;
             }
             // Known to the catalog without files; fails when the information could not be read
             // and there is no video row to refer to, which is fine.
@@ -224,7 +265,9 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
         say("Archived (removed from playlist): " + title);
     }
 
-    catalog_.touchChecked(id, now());
+    if (!run.report.refused) {
+        catalog_.touchChecked(id, now());
+    }
     return std::move(run.report);
 }
 

@@ -5,6 +5,7 @@
 // into the folder's "_archive", entries that come back are restored from there, and an entry
 // already on disk in another playlist's folder is copied.
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <stop_token>
@@ -36,6 +37,12 @@ class SyncEngine {
     // everything done so far stays and the playlist's check time is left alone, so the next run
     // repeats the rest. A stop (EngineError::stopped() from the engine, or the stop token) ends
     // the run the same way, throwing EngineError::stopped().
+    //
+    // Premieres and live streams are counted as waiting and left for a later run. When YouTube
+    // refuses this computer (EngineError refused from a download) the run stops downloading:
+    // that entry and every later one that needs a download count as waiting, nothing about
+    // them is recorded as failed, the rest (in sync, restores, copies, archiving) goes on, the
+    // report says `refused` and the check time is left alone. A refused listing is thrown.
     SyncReport sync(const PlaylistRecord& playlist);
 
     // The enabled playlists, in input order, that were never checked or whose last check lies
@@ -47,9 +54,14 @@ class SyncEngine {
     void setProgress(SyncProgress progress) { progress_ = std::move(progress); }
     // A stop requested here ends the run before the next entry (and before archiving).
     void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
+    // Waits this long before every download but the first of this engine's runs, logging
+    // "Pausing N s before the next download…"; a stop ends the wait at once.
+    void setPauseBetweenDownloads(std::chrono::milliseconds pause) { pause_ = pause; }
 
   private:
     void throwIfStopped() const;
+    // The pause before a download, when one is due.
+    void pauseBeforeDownload();
 
     Catalog& catalog_;
     PlaylistSource& source_;
@@ -57,6 +69,8 @@ class SyncEngine {
     LogCallback log_;
     SyncProgress progress_;
     std::stop_token stop_;
+    std::chrono::milliseconds pause_{0};
+    int downloadsStarted_ = 0;
 };
 
 }  // namespace kelvo

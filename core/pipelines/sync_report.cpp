@@ -21,6 +21,9 @@ std::string SyncReport::summary() const {
     if (deletedByYou != 0) {
         line += ", " + std::to_string(deletedByYou) + " deleted by you";
     }
+    if (waiting != 0) {
+        line += ", " + std::to_string(waiting) + " waiting";
+    }
     return line;
 }
 

@@ -19,11 +19,17 @@ struct SyncReport {
     std::int64_t unavailable = 0;              // entries the service reports as not available
     std::int64_t deletedByYou = 0;             // entries the user deleted that are still listed
     std::int64_t inSync = 0;                   // entries already present with their file
+    // Entries left for a later run: premieres and live streams, and after a refusal the
+    // entries that needed a download.
+    std::int64_t waiting = 0;
+    // YouTube refused this computer during the run (HTTP 429, the bot check): downloading
+    // stopped there.
+    bool refused = false;
 
     // The one line the activity log shows after a run, e.g.
     // "Music: 2 new, 0 copied, 0 restored, 1 archived, 7 unchanged, 1 need sign-in".
-    // The first five counts always appear; sign-in, failed, unavailable and deleted-by-you only
-    // when not zero.
+    // The first five counts always appear; sign-in, failed, unavailable, deleted-by-you and
+    // waiting (", 2 waiting") only when not zero.
     std::string summary() const;
 
     bool operator==(const SyncReport&) const = default;
