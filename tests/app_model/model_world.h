@@ -22,22 +22,74 @@ struct DesktopRecord {
     QString clipboard;
     bool hotKeyAvailable = true;
     GlobalHotKey::Handler hotKeyHandler;
-    WakeObserver::Handler wakeHandler;
     bool loginEnabled = false;
     std::optional<std::string> loginFailure;  // setEnabled throws this
-    std::filesystem::path trashFolder;        // the Trash really moves files here
     std::set<std::string> untrashable;        // file names the Trash refuses
     QStringList trashed, opened, revealed;
     int relaunches = 0;
 };
 
+// Every desktop service at once; the model gets one of these for each.
+struct DesktopStandIn final : Notifier,
+                              Clipboard,
+                              GlobalHotKey,
+                              LoginItem,
+                              FileActions,
+                              Relauncher,
+                              WakeObserver {
+    explicit DesktopStandIn(std::shared_ptr<DesktopRecord> record) : r(std::move(record)) {}
+
+    void notify(const QString& title, const QString& body) override {
+        r->notifications.append(title == "kelvo" ? body : "title " + title + ": " + body);
+    }
+    QString text() const override { return r->clipboard; }
+    bool registerShortcut(GlobalHotKey::Handler onPressed, StateHandler) override {
+        r->hotKeyHandler = r->hotKeyAvailable ? std::move(onPressed) : nullptr;
+        return r->hotKeyAvailable;
+    }
+    bool isActive() const override { return static_cast<bool>(r->hotKeyHandler); }
+    bool isEnabled() const override { return r->loginEnabled; }
+    void setEnabled(bool enabled) override {
+        r->loginEnabled = r->loginFailure ? throw LoginItemError(*r->loginFailure) : enabled;
+    }
+    // Really moves the file away (to "<name>.trashed"), unless its name is untrashable.
+    TrashResult moveToTrash(const QString& path) override {
+        const std::filesystem::path file = path.toStdString();
+        if (!std::filesystem::exists(file)) {
+            return {TrashResult::Outcome::missing, {}};
+        }
+        if (r->untrashable.count(file.filename().string()) != 0) {
+            return {TrashResult::Outcome::failed, "Invalid cross-device link"};
+        }
+        std::filesystem::rename(file, file.string() + ".trashed");
+        r->trashed.append(path);
+        return {TrashResult::Outcome::moved, {}};
+    }
+    bool open(const QString& path) override { return (r->opened.append(path), true); }
+    bool reveal(const QString& path) override { return (r->revealed.append(path), true); }
+    bool relaunch() override { return ++r->relaunches > 0; }
+    bool start(WakeObserver::Handler) override { return true; }
+
+    std::shared_ptr<DesktopRecord> r;
+};
+
 struct ModelWorld {
-    ModelWorld();
     // A new set of stand-ins reporting into `record`.
-    DesktopServices services();
+    DesktopServices services() {
+        const auto make = [this] { return std::make_unique<DesktopStandIn>(record); };
+        return {make(), make(), make(), make(), make(), make(), make()};
+    }
     // No timer or wake-up checks, no quit after a reset, a short grace before yt-dlp is
     // killed, the stand-in's tools folder and no summaries.
-    AppModel::Options options();
+    AppModel::Options options() {
+        AppModel::Options o;
+        o.automaticSync = false;
+        o.quitAfterReset = false;
+        o.killGraceMs = 500;
+        o.makeSummarizer = [] { return std::unique_ptr<Summarizer>(); };
+        o.makeLocator = [this] { return service.locator(); };
+        return o;
+    }
 
     std::filesystem::path home() const { return box / "home"; }
     std::filesystem::path dataFolder() const { return home() / ".local/share/kelvo"; }

@@ -38,7 +38,6 @@ QtObject {
     function retry(videoID) { record("retry " + videoID) }
     function remove(videoID) { record("remove " + videoID) }
     function activityLines() { return lines }
-    function checkSummaries() {}
     function savePlaylist(link, interval) { savingPlaylist = record("save " + link + " " + interval) }
     function setLaunchAtLogin(on) { launchAtLogin = record("login " + on) && loginWorks ? on : launchAtLogin }
     function resetToFactory(trashVideos) {

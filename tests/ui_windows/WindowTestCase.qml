@@ -1,14 +1,15 @@
 import QtQuick
 import QtTest
 
-// What the window tests share: items by name, clicks that wait until the item is laid out (and
-// scroll `page` to it), and the segments of a segmented choice. Any QML warning fails the run
+// What the window tests share: a stand-in model, items by name, and clicks that wait until the
+// item is laid out (and scroll `page` to it). Any QML warning fails the run
 // (windows_test_main.cpp).
 TestCase {
     when: windowShown
 
     property Item view
     property Flickable page: null
+    property StandInModel standIn: StandInModel {}
 
     function find(name, within) {
         const item = findChild(within || view, name)
@@ -23,16 +24,5 @@ TestCase {
         if (at && (at.y < page.contentY || at.y + item.height > page.contentY + page.height))
             page.contentY = Math.max(0, Math.min(at.y - 20, page.contentHeight - page.height))
         mouseClick(item)
-    }
-
-    function segment(control, label) {
-        const pending = [control]
-        while (pending.length > 0) {
-            const item = pending.shift()
-            if (item.chosen !== undefined && item.text === label)
-                return item
-            pending.push(...Array.from(item.children))
-        }
-        fail("no segment " + label)
     }
 }

@@ -7,7 +7,6 @@
 #include <QtQuickTest>
 #include <cstdio>
 
-#include "core/catalog/catalog.h"
 #include "tests/app_model/model_world.h"
 #include "ui/qml_setup.h"
 
@@ -15,66 +14,62 @@ namespace kelvo::test {
 
 // What the window tests reach as `fixture`: a real AppModel over a real catalog in a world of
 // its own (model_world.h), which kelvo's jobs fill from the yt-dlp stand-in. Every start() begins
-// a new world.
+// a new world. It also sets up Qt Quick Test's engine.
 class WindowsFixture : public QObject {
     Q_OBJECT
 
   public:
-    ~WindowsFixture() override { stop(); }
+    Q_INVOKABLE void qmlEngineAvailable(QQmlEngine* engine) {
+        prepareQmlEngine(*engine);
+        engine->rootContext()->setContextProperty("fixture", this);
+    }
+    // Shuts the model down and removes its world.
+    Q_INVOKABLE void cleanupTestCase() {
+        model_.reset();
+        world_.reset();
+    }
 
     Q_INVOKABLE QObject* start() {
-        stop();
+        cleanupTestCase();
         world_ = std::make_unique<ModelWorld>();
         model_ = std::make_unique<AppModel>(world_->services(), world_->options());
         QQmlEngine::setObjectOwnership(model_.get(), QQmlEngine::CppOwnership);
         return model_.get();
-    }
-    // Shuts the model down and removes its world.
-    Q_INVOKABLE void stop() {
-        model_.reset();
-        world_.reset();
     }
     // What the desktop services were asked: {opened, revealed, trashed}.
     Q_INVOKABLE QVariantMap record() const {
         const DesktopRecord& r = *world_->record;
         return {{"opened", r.opened}, {"revealed", r.revealed}, {"trashed", r.trashed}};
     }
-    Q_INVOKABLE void addVideo(const QString& id, const QString& title) {
-        world_->service.addVideo({.id = id.toStdString(), .title = title.toStdString()});
-    }
-    Q_INVOKABLE void addPlaylist(const QString& id, const QString& title, const QStringList& ids) {
-        FakePlaylist playlist{.id = id.toStdString(), .title = title.toStdString()};
-        for (const QString& videoID : ids) {
-            playlist.entries.push_back({.id = videoID.toStdString()});
+    // Puts videos "aaaaaaaaaaa", "bbbbbbbbbbb", ... with these titles on the service, and a
+    // playlist of them all.
+    Q_INVOKABLE void serve(const QStringList& titles, const QString& playlist) {
+        FakePlaylist list{.id = playlist.toStdString(), .title = "Weekend"};
+        for (int i = 0; i < titles.size(); ++i) {
+            list.entries.push_back({.id = std::string(11, static_cast<char>('a' + i))});
+            world_->service.addVideo(
+                {.id = *list.entries.back().id, .title = titles[i].toStdString()});
         }
-        world_->service.addPlaylist(std::move(playlist));
-    }
-    Q_INVOKABLE QString videoFile(const QString& videoID) const {
-        return QString::fromStdString(
-            model_->catalog()->filePath(videoID.toStdString()).value_or(""));
+        world_->service.addPlaylist(std::move(list));
     }
     // The model's map of a Library entry with these fields (id, title, status as the catalog
-    // writes it, missing, archived, playlist, error, channel, date, summary, tags).
+    // writes it, date, error, playlist, archived, missing).
     Q_INVOKABLE static QVariantMap entry(const QVariantMap& fields) {
         const auto text = [&](const char* key) {
-            return fields.contains(key) ? std::optional(fields.value(key).toString().toStdString())
-                                        : std::nullopt;
+            return fields.value(key).toString().toStdString();
         };
-        CatalogEntry entry{.videoID = *text("id"),
-                           .title = *text("title"),
-                           .channel = text("channel"),
-                           .uploadDate = text("date"),
-                           .summary = text("summary"),
-                           .tags = {},
-                           .status = *videoStatusFromText(*text("status")),
-                           .downloadedAt = {},
-                           .isArchived = fields.value("archived").toBool(),
-                           .isMissing = fields.value("missing").toBool(),
-                           .error = text("error"),
-                           .playlistTitle = text("playlist")};
-        for (const QString& tag : fields.value("tags").toStringList()) {
-            entry.tags.push_back(tag.toStdString());
-        }
+        const auto optional = [&](const char* key) {
+            return fields.contains(key) ? std::optional(text(key)) : std::nullopt;
+        };
+        CatalogEntry entry;
+        entry.videoID = text("id");
+        entry.title = text("title");
+        entry.status = *videoStatusFromText(text("status"));
+        entry.uploadDate = optional("date");
+        entry.error = optional("error");
+        entry.playlistTitle = optional("playlist");
+        entry.isArchived = fields.value("archived").toBool();
+        entry.isMissing = fields.value("missing").toBool();
         return AppModel::entryMap(entry);
     }
 
@@ -90,20 +85,6 @@ int warnings = 0;
 QtMessageHandler previousHandler = nullptr;
 }  // namespace
 
-class Setup : public QObject {
-    Q_OBJECT
-
-  public slots:
-    void qmlEngineAvailable(QQmlEngine* engine) {
-        kelvo::prepareQmlEngine(*engine);
-        engine->rootContext()->setContextProperty("fixture", &fixture_);
-    }
-    void cleanupTestCase() { fixture_.stop(); }
-
-  private:
-    kelvo::test::WindowsFixture fixture_;
-};
-
 int main(int argc, char** argv) {
     const std::filesystem::path scratch = kelvo::test::enterScratchHome("kelvo-windows");
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -117,9 +98,9 @@ int main(int argc, char** argv) {
         });
     int status;
     {
-        Setup setup;
-        status =
-            quick_test_main_with_setup(argc, argv, "kelvo_windows", KELVO_WINDOWS_TEST_DIR, &setup);
+        kelvo::test::WindowsFixture fixture;
+        status = quick_test_main_with_setup(argc, argv, "kelvo_windows", KELVO_WINDOWS_TEST_DIR,
+                                            &fixture);
     }
     if (warnings > 0) {
         std::fprintf(stderr, "%d QML warning(s) during the run\n", warnings);

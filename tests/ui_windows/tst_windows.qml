@@ -1,0 +1,383 @@
+import QtQuick
+import QtTest
+import Kelvo.Style
+import Kelvo.Views
+
+// The Library, Settings and Activity windows' views side by side: texts, colours and enabling
+// rules against a stand-in model (the Library with the model's own entry maps), and one pass
+// over a real model whose catalog kelvo's jobs fill from the yt-dlp stand-in for each.
+Item {
+    width: 2260
+    height: 640
+
+    LibraryView {
+        id: library
+        width: 900
+        height: 560
+    }
+
+    SettingsView {
+        id: settings
+        x: 900
+        width: 600
+        height: 640
+    }
+
+    ActivityView {
+        id: activity
+        x: 1500
+        width: 760
+        height: 440
+    }
+
+    // Reads back what "Copy" put on the clipboard.
+    TextEdit {
+        id: pasteTarget
+        visible: false
+    }
+
+    WindowTestCase {
+        name: "LibraryWindow"
+        view: library
+
+        function init() {
+            find("confirmDelete").close()
+            library.source = "all"
+            find("searchField").text = ""
+            library.selection = ""
+            standIn.calls = []
+            library.model = standIn
+        }
+
+        function titles() {
+            return library.shown.map(entry => entry.title)
+        }
+
+        function show(entries) {
+            standIn.list = entries.map(fields => fixture.entry(fields))
+            library.reload()
+        }
+
+        function row(videoID) {
+            const index = library.shown.findIndex(entry => entry.videoID === videoID)
+            find("list").positionViewAtIndex(index, ListView.Contain)
+            return find("list").itemAtIndex(index)
+        }
+
+        // The removal sheet is open with this title; `button` is clicked and the sheet goes.
+        function answerRemoval(button, title) {
+            const sheet = find("confirmDelete")
+            tryCompare(sheet, "opened", true)
+            compare(find("sheetTitle", sheet.contentItem).text, title)
+            click(find(button, sheet.contentItem))
+            tryCompare(sheet, "opened", false)
+        }
+
+        function test_each_status_has_its_pill_word_and_actions() {
+            const present = ["playButton", "revealButton", "removeButton"]
+            const id = "vvvvvvvvvvv"
+            // The entry's fields; its status word and tone (the pill's unless given); the actions,
+            // the note and the removal sheet's button ("" for none); the pill when not the word.
+            for (const [fields, word, tone, actions, note, confirm, pill] of [
+                     [{ status: "done", date: "20240131" }, "Downloaded", "success", present, "", "Move to Trash", ""],
+                     [{ status: "done", archived: true, playlist: "Mix" }, "Archived", "warning", present, "",
+                      "Move to Trash"],
+                     [{ status: "done", missing: true, date: "2024013" }, "File missing", "error",
+                      ["removeMissingButton"], "missingNote", "Move to Trash"],
+                     [{ status: "failed", error: "it broke" }, "Failed", "error", ["retryButton", "removeButton"],
+                      "", "Remove"],
+                     [{ status: "needs_sign_in", error: "Sign in" }, "Needs sign-in", "error", [], "", ""],
+                     [{ status: "downloading" }, "Downloading", "accent", [], "workingNote", ""],
+                     [{ status: "queued" }, "Queued", "accent", [], "workingNote", "", "Downloading"]]) {
+                standIn.calls = []
+                show([Object.assign({ id: id, title: "Clip \"x\"" }, fields)])
+                const shownPill = findChild(row(id), "statusPill")
+                compare([shownPill.visible, shownPill.text], [pill !== "", pill ?? word])
+                verify(pill === "" || Qt.colorEqual(shownPill.tone, Theme[tone]), word)
+                compare(findChild(row(id), "rowLine").text, (fields.playlist ? "Playlist" : "Single") + "  ·  "
+                        + ({ "20240131": "2024-01-31", "2024013": "2024013" }[fields.date] || "undated"))
+                click(row(id))
+                compare(find("statusWord").text, word)
+                verify(Qt.colorEqual(find("statusWord").color, Theme[tone]), word)
+                compare(["playButton", "retryButton", "revealButton", "removeButton", "removeMissingButton"]
+                        .filter(name => find(name).visible && find("actions").visible), actions)
+                compare(["missingNote", "workingNote"].filter(item => find(item).visible).join(), note)
+                compare(find("detailError").text, fields.error || "")
+                compare(find("detailSource").text, fields.playlist ? "Playlist · Mix" : "Single")
+
+                // Each action reaches the model with the video's id; removal asks first.
+                const calls = { playButton: "open ", revealButton: "reveal ", retryButton: "retry " }
+                const asked = actions.filter(name => calls[name])
+                asked.forEach(name => click(find(name)))
+                find("list").forceActiveFocus()
+                keyClick(Qt.Key_Delete)
+                compare(find("confirmDelete").visible, confirm !== "", word)
+                if (confirm) {
+                    compare(find("confirmButton", find("confirmDelete").contentItem).text, confirm)
+                    answerRemoval("confirmButton", "Delete \"Clip \"x\"\"?")
+                    asked.push("remove")
+                }
+                compare(standIn.calls, asked.map(name => (calls[name] || "remove ") + id))
+            }
+        }
+
+        function test_filter_empty_states_and_keyboard() {
+            const single = { id: "sssssssssss", title: "A single", status: "done" }
+            const listed = { id: "ppppppppppp", title: "Listed", status: "done", playlist: "Mix" }
+            for (const [entries, source, query, shown, title] of [
+                     [[], "all", "", [], "No videos yet"], [[single], "playlist", "", [], "No playlist videos"],
+                     [[listed], "singles", "", [], "No single downloads"], [[], "all", "zebra", [], "No matches"],
+                     [[single, listed], "playlist", "", ["Listed"]], [[single, listed], "all", "", ["A single", "Listed"]]]) {
+                find("searchField").text = query
+                compare(standIn.query, query)  // the search goes to the model
+                library.source = source
+                show(entries)
+                compare([titles(), find("emptyState").visible], [shown, shown.length === 0])
+                if (title)
+                    compare(find("emptyTitle").text, title)
+                compare(find("emptyHint").text.startsWith("Search looks"), query !== "")
+            }
+            // Up and Down move the selection, also from the search field; Return plays, Delete
+            // asks and Escape cancels.
+            find("searchField").forceActiveFocus()
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Down)
+            compare(find("detailTitle").text, "Listed")
+            find("list").forceActiveFocus()
+            for (const key of [Qt.Key_Down, Qt.Key_Up, Qt.Key_Up, Qt.Key_Return, Qt.Key_Delete])
+                keyClick(key)
+            tryCompare(find("confirmDelete"), "opened", true)
+            keyClick(Qt.Key_Escape)
+            tryCompare(find("confirmDelete"), "opened", false)
+            compare(standIn.calls, ["open sssssssssss"])
+        }
+
+        function test_a_catalog_filled_by_kelvos_jobs() {
+            const model = library.model = fixture.start()
+            fixture.serve(["Banana bread", "Cycling"], "PLmix")
+            for (const id of ["aaaaaaaaaaa", "bbbbbbbbbbb"]) {
+                compare(model.download("https://www.youtube.com/watch?v=" + id, false), 0)
+                tryCompare(model, "isBusy", false, 30000)
+            }
+            // The view read the listing again when each job had finished.
+            compare(titles(), ["Cycling", "Banana bread"])
+            find("searchField").text = "banana"
+            compare(titles(), ["Banana bread"])
+            click(row("aaaaaaaaaaa"))
+            click(find("playButton"))
+            click(find("revealButton"))
+            const file = fixture.record().opened[0]
+            verify(file.endsWith("Banana bread [aaaaaaaaaaa].mp4"), file)
+            compare(fixture.record().revealed, [file])
+            // Removal asks first: cancelling keeps everything; confirming trashes every copy.
+            for (const button of ["cancelButton", "confirmButton"]) {
+                click(find("removeButton"))
+                answerRemoval(button, "Delete \"Banana bread\"?")
+                compare(fixture.record().trashed.length, button === "cancelButton" ? 0 : 2)
+            }
+            verify(fixture.record().trashed.some(path => path === file))
+            verify(fixture.record().trashed.some(path => path.endsWith(".nfo")))
+            compare(titles(), [])
+        }
+    }
+
+    WindowTestCase {
+        name: "SettingsWindow"
+        view: settings
+
+        function init() {
+            page = find("page")
+            settings.group = 0
+            settings.message = ""
+            find("linkField").text = ""
+            standIn.calls = []
+            settings.model = standIn
+        }
+
+        function value(row) {
+            return find("rowValue", find(row))
+        }
+
+        function colour(item, tone) {
+            verify(Qt.colorEqual(item.color, Theme[tone]), item.text + " in " + item.color)
+        }
+
+        // The section titles of a group, top to bottom.
+        function sections(group) {
+            return Array.from(find(group).children).filter(child => findChild(child, "sectionTitle"))
+                .sort((a, b) => a.y - b.y).map(child => findChild(child, "sectionTitle").text)
+        }
+
+        function test_sections_and_rows_follow_the_model() {
+            compare(sections("downloadGroup"),
+                    ["Library folder", "Playlist downloads", "Single downloads", "Download quality"])
+            for (const [shortcut, shown, note, status, line, tone] of [
+                     [true, "Ctrl+Alt+Y", "press Ctrl+Alt+Y.", "", "Checking…", "warning"],
+                     [false, "Unavailable", "popover instead.", "Unavailable: no", "Unavailable: no", "warning"],
+                     [true, "Ctrl+Alt+Y", "press Ctrl+Alt+Y.", "m at http://x", "m at http://x", "secondary"]]) {
+                standIn.clipboardShortcutActive = shortcut
+                standIn.summariesStatus = status
+                standIn.summariesAvailable = tone === "secondary"
+                compare(value("shortcutRow").text, shown)
+                colour(value("shortcutRow"), shortcut ? "accent" : "warning")
+                verify(find("shortcutNote").text.endsWith(note), find("shortcutNote").text)
+                compare(value("summariesModelRow").text, line)
+                colour(value("summariesModelRow"), tone)
+            }
+            // A playlist's line: when it was checked and how often.
+            settings.now = 1700000000
+            for (const [every, ago, line] of [[15, null, "not checked yet · every 15 min"],
+                                              [30, 300, "checked 5 minutes ago · every 30 min"],
+                                              [60, 7200, "checked 2 hours ago · every 1 h"],
+                                              [120, 86460, "checked yesterday · every 2 h"]]) {
+                standIn.enabledPlaylists = [{ id: 1, title: "One", folder: "/v/One", intervalMin: every,
+                                              lastCheckedAt: ago === null ? null : settings.now - ago }]
+                compare(find("playlistStatus").text, line)
+            }
+            click(find("appTab"))
+            verify(find("appGroup").visible && !find("downloadGroup").visible)
+            compare(sections("appGroup"), ["Appearance", "General", "About", "Reset"])
+        }
+
+        function test_the_playlist_form_waits_for_the_answer_and_shows_it() {
+            const save = find("saveButton")
+            verify(!save.enabled)
+            find("linkField").text = " PLx "
+            find("intervalChoice").activated(120)
+            click(save)
+            compare(standIn.calls, ["save PLx 120"])
+            compare(save.text, "Checking…")
+            verify(!save.enabled && !find("linkField").enabled)
+            for (const ok of [false, true]) {
+                standIn.savingPlaylist = false
+                standIn.playlistSaved(ok, "answer " + ok)
+                compare(find("saveMessage").text, "answer " + ok)
+                colour(find("saveMessage"), ok ? "success" : "error")
+            }
+            compare(save.text, "Save and sync")
+        }
+
+        function test_app_settings_appearance_login_switch_and_reset() {
+            click(find("appTab"))
+            for (const value of ["light", "system", "matrix", "dark"]) {
+                find("appearanceChoice").activated(value)
+                compare([standIn.appearance, find("appearanceChoice").selection], [value, value])
+            }
+            // The switch shows what the model says, not what was clicked.
+            const toggle = find("loginToggle")
+            for (const works of [false, true]) {
+                standIn.loginWorks = works
+                click(toggle)
+                compare([standIn.calls.pop(), toggle.checked], ["login true", works])
+            }
+            standIn.launchAtLogin = false
+            verify(!toggle.checked)
+
+            // The reset runs a moment later with the switch as it was.
+            const sheet = find("resetSheet")
+            // Cancelled, nothing is set to run; the switch is off again every time.
+            for (const [button, trash] of [["cancelButton", true], ["confirmButton", false],
+                                           ["confirmButton", true]]) {
+                click(find("resetButton"))
+                tryCompare(sheet, "opened", true)
+                verify(!find("trashVideosToggle").checked)
+                if (trash)
+                    click(find("trashVideosToggle"))
+                standIn.resetAt = 0
+                const clicked = Date.now()
+                click(find(button, sheet.contentItem))
+                tryCompare(sheet, "opened", false)
+                verify(button === "confirmButton" || !find("resetTimer").running)
+                if (button === "confirmButton") {
+                    tryVerify(() => standIn.resetAt > 0, 5000)
+                    // Qt's timers may fire up to 5 % early; the clock counts whole milliseconds.
+                    verify(standIn.resetAt - clicked >= 370, standIn.resetAt - clicked)
+                }
+            }
+            compare(standIn.calls.slice(-2), ["reset false", "reset true"])
+        }
+
+        function test_a_real_model() {
+            const model = settings.model = fixture.start()
+            model.checkSummaries()
+            tryCompare(value("summariesModelRow"), "text", "Unavailable: summaries are turned off")
+            fixture.serve(["First"], "PLgood")
+            find("linkField").text = "https://www.youtube.com/playlist?list=PLgood"
+            find("intervalChoice").activated(60)
+            click(find("saveButton"))
+            tryVerify(() => find("saveMessage").text !== "" && !model.isBusy, 30000)
+            const folder = model.playlists[0].folder
+            compare(find("saveMessage").text, "✓ Weekend → " + folder + " · syncing now (see the menu bar)")
+            verify(/^checked .* · every 1 h$/.test(find("playlistStatus").text))
+            compare([find("playlistTitle").text, find("playlistFolder").text], ["Weekend", folder])
+            // Stopping takes the row away; the playlist stays in the catalog.
+            click(find("stopButton"))
+            compare([find("playlistRows").count, model.playlists.length], [0, 1])
+            model.setLibraryFolder("/m/V")
+            verify(find("folderNote").text.startsWith("Playlist videos go in /m/V/Playlist, single downloads in /m/V/Singles."))
+        }
+    }
+
+    WindowTestCase {
+        name: "ActivityWindow"
+        view: activity
+
+        function init() {
+            activity.model = standIn
+        }
+
+        function test_lines_count_and_error_colour() {
+            const cases = [["✓ Saved First [aaaaaaaaaaa].mp4", false], ["✗ Mix: not found", true],
+                           ["Download Failed", true], ["3 videos failed", true], ["FAILURE", true],
+                           ["Checking Mix…", false]]
+            standIn.lines = cases.map(line => "2024-01-31 10:00:00  " + line[0])
+            activity.reload()
+            compare(find("countLine").text, "6 entries · newest first")
+            verify(!find("noActivity").visible)
+            cases.forEach(([line, error], i) => {
+                find("lines").positionViewAtIndex(i, ListView.Contain)
+                const item = find("lines").itemAtIndex(i)
+                compare(item.text, standIn.lines[i])
+                verify(Qt.colorEqual(item.color, error ? Theme.error : Theme.secondary), line)
+            })
+            standIn.lines = []
+            activity.reload()
+            compare(find("countLine").text, "0 entries · newest first")
+            verify(find("noActivity").visible)
+            // "Copy" reads "Copied" for a moment.
+            const button = find("copyButton")
+            const clicked = Date.now()
+            click(button)
+            compare(button.text, "Copied")
+            tryCompare(button, "text", "Copy", 10000)
+            // Qt's timers may fire up to 5 % early; the clock counts whole milliseconds.
+            verify(Date.now() - clicked >= 1400, Date.now() - clicked)
+        }
+
+        function test_a_real_log() {
+            const model = activity.model = fixture.start()
+            compare(activity.lines.length, 1)
+            verify(activity.lines[0].endsWith("  kelvo started (" + model.buildPill + ")"))
+            // A failed download logs through the model; the view reads the file again.
+            compare(model.download("not a link at all", false), 0)
+            tryVerify(() => !model.isBusy && activity.lines.length >= 2, 20000)
+            verify(activity.lines[0].indexOf("✗ ") >= 0, activity.lines[0])
+            // "Copy" puts the file's lines on the clipboard, oldest first.
+            click(find("copyButton"))
+            pasteTarget.paste()
+            const pasted = pasteTarget.text.split("\n")
+            compare(pasted.length, activity.lines.length)
+            verify(pasted[0].endsWith("  kelvo started (" + model.buildPill + ")"))
+            compare(pasted[pasted.length - 1], activity.lines[0])
+            click(find("revealButton"))
+            compare(fixture.record().revealed, [model.activityLogPath])
+
+            // The three windows close after a factory reset.
+            const windows = ["LibraryWindow", "ActivityWindow", "SettingsWindow"].map(name => Qt.createComponent(
+                "qrc:/Kelvo/Views/" + name + ".qml").createObject(null, { model: model, visible: true }))
+            model.resetToFactory(false)
+            windows.forEach(window => tryCompare(window, "visible", false))
+            windows.forEach(window => window.destroy())
+        }
+    }
+}
