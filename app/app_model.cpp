@@ -16,12 +16,15 @@
 #include "core/engine/downloaded_bytes.h"
 #include "core/engine/engine_error.h"
 #include "core/engine/ytdlp_engine.h"
+#include "core/library/video_files.h"
 #include "core/links/youtube_link.h"
 #include "core/links/ytdlp_playlist_source.h"
 #include "core/pipelines/downloader.h"
 #include "core/pipelines/sync_engine.h"
 #include "core/summaries/on_device_summarizer.h"
 #include "core/text/unicode.h"
+#include "core/tools/tool_updater.h"
+#include "core/tools/tool_versions.h"
 
 namespace kelvo {
 
@@ -174,6 +177,16 @@ QString trimHorizontal(const QString& text) {
 QString errorText(const std::exception& error) {
     return QString::fromUtf8(error.what());
 }
+
+bool isRefusal(const std::exception& error) {
+    const auto* engineError = dynamic_cast<const EngineError*>(&error);
+    return engineError != nullptr && engineError->kind() == EngineError::Kind::refused;
+}
+
+// The one line a job adds when yt-dlp's own error text asks for its latest version.
+const QString updateAdviceLine = QStringLiteral(
+    "yt-dlp asks to be brought up to date: press “Update yt-dlp” in Settings › "
+    "Download settings, or run kelvo-cli tools update.");
 
 }  // namespace
 
@@ -692,6 +705,10 @@ AppModel::JobStart AppModel::syncDue() {
     if (busy_) {
         return JobStart::busy;
     }
+    // After YouTube refused this computer the automatic checks wait; "Sync now" does not.
+    if (backoff_.holds(QDateTime::currentDateTimeUtc())) {
+        return JobStart::nothingToDo;
+    }
     // kelvo-cli may have checked or added playlists since the last look.
     refresh();
     const std::vector<PlaylistRecord> due = SyncEngine::due(
@@ -740,9 +757,10 @@ AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlist
     std::shared_ptr<Summarizer> summarizer = makeSummarizer();
     std::shared_ptr<JobProgress> progress = progress_;
     const auto killGrace = std::chrono::milliseconds(options_.killGraceMs);
+    const DownloadOptions downloadOptions = settings_.downloadOptions();
 
-    startWorker([this, playlists, catalog, locator, summarizer, progress,
-                 killGrace](std::stop_token stop) {
+    startWorker([this, playlists, catalog, locator, summarizer, progress, killGrace,
+                 downloadOptions](std::stop_token stop) {
         auto job = std::make_shared<Job>();
         job->kind = JobKind::sync;
         const LogCallback logLine = [this](const std::string& line) {
@@ -753,6 +771,7 @@ AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlist
             try {
                 engine.emplace(locator, 3, stop);
                 engine->setKillGrace(killGrace);
+                engine->setOptions(downloadOptions);
             } catch (const std::exception& error) {
                 const QString description = errorText(error);
                 post([this, description] {
@@ -766,9 +785,12 @@ AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlist
             if (engine) {
                 ObservedEngine observed(*engine, progress);
                 Downloader downloader(*catalog, observed, summarizer.get(), logLine);
+                downloader.setOptions(downloadOptions);
                 YTDLPPlaylistSource source(*engine);
                 SyncEngine syncEngine(*catalog, source, downloader, logLine);
                 syncEngine.setStopToken(stop);
+                syncEngine.setPauseBetweenDownloads(
+                    std::chrono::seconds(downloadOptions.pauseBetweenDownloadsSeconds));
                 syncEngine.setProgress([this](std::size_t n, std::size_t total,
                                               const std::string&) {
                     post([this, n, total] {
@@ -778,8 +800,11 @@ AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlist
                 int ready = 0;
                 int archived = 0;
                 int problems = 0;
+                // YouTube refused this computer: nothing more is fetched in this run.
+                bool refused = false;
+                bool adviseUpdate = false;
                 for (const PlaylistRecord& playlist : playlists) {
-                    if (stop.stop_requested()) {
+                    if (stop.stop_requested() || refused) {
                         break;
                     }
                     const QString title = qs(playlist.title);
@@ -794,7 +819,16 @@ AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlist
                         const QString line = QStringLiteral("✓ ") + qs(report.summary());
                         post([this, line] { log(line); });
                         job->results.append(line);
+                        refused = report.refused;
+                        for (const std::string& failure : report.failed) {
+                            adviseUpdate = adviseUpdate || advisesUpdate(failure);
+                        }
                     } catch (const std::exception& error) {
+                        if (isRefusal(error)) {
+                            refused = true;
+                            continue;
+                        }
+                        adviseUpdate = adviseUpdate || advisesUpdate(error.what());
                         const QString text = title + QStringLiteral(": ") + errorText(error);
                         post([this, text] {
                             setLastError(text);
@@ -805,9 +839,23 @@ AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlist
                     }
                     post([this] { setProgress(0, 0, 0); });
                 }
-                if (const std::optional<QString> body =
-                        syncNotificationBody(ready, archived, problems)) {
-                    post([this, text = *body] { notify(text); });
+                if (refused) {
+                    post([this] { reportRefusal(); });
+                    job->ok = false;
+                    job->results.append(QStringLiteral("✗ ") +
+                                        QString::fromUtf8(EngineError::refusedMessage.data(),
+                                                          EngineError::refusedMessage.size()));
+                } else {
+                    if (const std::optional<QString> body =
+                            syncNotificationBody(ready, archived, problems)) {
+                        post([this, text = *body] { notify(text); });
+                    }
+                    if (!stop.stop_requested()) {
+                        post([this] { backoff_.clear(); });
+                    }
+                }
+                if (adviseUpdate) {
+                    post([this] { log(updateAdviceLine); });
                 }
             }
         } catch (const std::exception& error) {
@@ -850,9 +898,10 @@ AppModel::JobStart AppModel::download(const QString& link, bool fromClipboard) {
     const fs::path folder = ss(singlesRoot());
     const std::string target = ss(trimmed);
     const auto killGrace = std::chrono::milliseconds(options_.killGraceMs);
+    const DownloadOptions downloadOptions = settings_.downloadOptions();
 
-    startWorker([this, catalog, locator, summarizer, progress, folder, target,
-                 killGrace](std::stop_token stop) {
+    startWorker([this, catalog, locator, summarizer, progress, folder, target, killGrace,
+                 downloadOptions](std::stop_token stop) {
         auto job = std::make_shared<Job>();
         job->kind = JobKind::download;
         const LogCallback logLine = [this](const std::string& line) {
@@ -861,9 +910,12 @@ AppModel::JobStart AppModel::download(const QString& link, bool fromClipboard) {
         try {
             YTDLPEngine engine(locator, 3, stop);
             engine.setKillGrace(killGrace);
+            engine.setOptions(downloadOptions);
             ObservedEngine observed(engine, progress);
             Downloader downloader(*catalog, observed, summarizer.get(), logLine);
+            downloader.setOptions(downloadOptions);
             const GetResult result = downloader.get(target, folder);
+            post([this] { backoff_.clear(); });
             const QString name = qs(result.file.filename().string());
             const QString stem = qs(result.file.stem().string());
             post([this, name, stem] {
@@ -873,10 +925,18 @@ AppModel::JobStart AppModel::download(const QString& link, bool fromClipboard) {
             job->results.append(qs(result.file.string()));
         } catch (const std::exception& error) {
             const QString description = errorText(error);
-            post([this, description] {
+            const bool refused = isRefusal(error);
+            const bool adviseUpdate = advisesUpdate(error.what());
+            post([this, description, refused, adviseUpdate] {
                 setLastError(description);
                 log(QStringLiteral("✗ ") + description);
                 notify(QStringLiteral("Download failed: ") + description);
+                if (refused) {
+                    backoff_.recordRefusal(QDateTime::currentDateTimeUtc());
+                }
+                if (adviseUpdate) {
+                    log(updateAdviceLine);
+                }
             });
             job->ok = false;
             job->results.append(QStringLiteral("✗ ") + description);
@@ -1186,7 +1246,7 @@ void AppModel::remove(const CatalogEntry& entry) {
     }
     std::vector<std::string> files;
     try {
-        files = catalog_->allFiles(entry.videoID);
+        files = VideoFiles::withCompanions(catalog_->allFiles(entry.videoID));
     } catch (const std::exception&) {
         files.clear();
     }
@@ -1275,7 +1335,7 @@ void AppModel::resetToFactory(bool trashVideos) {
     if (trashVideos && catalog_ && services_.files) {
         std::vector<std::string> files;
         try {
-            files = catalog_->allFilesOfAllVideos();
+            files = VideoFiles::withCompanions(catalog_->allFilesOfAllVideos());
         } catch (const std::exception&) {
             files.clear();
         }
@@ -1358,6 +1418,119 @@ void AppModel::checkSummaries() {
             emit summariesStatusChanged();
         });
     });
+}
+
+void AppModel::reportRefusal() {
+    const std::chrono::minutes delay = backoff_.recordRefusal(QDateTime::currentDateTimeUtc());
+    const QString text =
+        QString::fromUtf8(EngineError::refusedMessage.data(), EngineError::refusedMessage.size()) +
+        QStringLiteral(" Automatic checks wait ") + RefusalBackoff::delayText(delay) +
+        QLatin1Char('.');
+    setLastError(text);
+    log(QStringLiteral("✗ ") + text);
+    notify(text);
+}
+
+// ---- Tools and settings ----
+
+void AppModel::setToolsMessage(const QString& message) {
+    if (toolsMessage_ != message) {
+        toolsMessage_ = message;
+        emit toolsChanged();
+    }
+}
+
+void AppModel::checkTools() {
+    const ToolLocator locator = makeLocator();
+    runAux([this, locator](std::stop_token stop) {
+        const auto path = locator.find("yt-dlp");
+        const auto version =
+            path ? toolVersion(*path, std::chrono::seconds(15), stop) : std::nullopt;
+        const int age = version ? kelvo::ytdlpAgeDays(*version, utcToday()).value_or(-1) : -1;
+        const QString text = !path     ? QStringLiteral("not found")
+                             : version ? qs(*version)
+                                       : QStringLiteral("version unknown");
+        post([this, text, age] {
+            ytdlpVersion_ = text;
+            ytdlpAgeDays_ = age;
+            emit toolsChanged();
+        });
+    });
+}
+
+void AppModel::updateYtdlp() {
+    if (toolsUpdating_) {
+        return;
+    }
+    // The update replaces what a job runs: it holds the job lock, so no job starts meanwhile
+    // (here or in kelvo-cli), and it does not start while one runs.
+    auto lock = std::make_shared<JobLock>();
+    bool free = !busy_;
+    try {
+        free = free && lock->tryAcquire();
+    } catch (const std::exception&) {
+        // No lock file can be made: jobs cannot run either.
+    }
+    if (!free) {
+        setToolsMessage(QStringLiteral("✗ Busy with a download — update yt-dlp when it finishes."));
+        return;
+    }
+    toolsUpdating_ = true;
+    setToolsMessage(QStringLiteral("Looking for the latest yt-dlp…"));
+    const ToolLocator locator = makeLocator();
+    runAux([this, lock, locator](std::stop_token stop) {
+        const auto current = locator.find("yt-dlp");
+        const std::string before =
+            current ? toolVersion(*current, std::chrono::seconds(15), stop).value_or("unknown")
+                    : std::string("none");
+        ToolUpdater::Options options = ToolUpdater::Options::fromEnvironment(currentEnvironment());
+        options.stop = stop;
+        auto shown = std::make_shared<QString>();
+        options.progress = [this, shown](const ToolProgress& step) {
+            QString text = QStringLiteral("Downloading yt-dlp… %1 MB")
+                               .arg(static_cast<double>(step.received) / 1e6, 0, 'f', 1);
+            if (step.total > 0) {
+                text += QStringLiteral(" of %1 MB")
+                            .arg(static_cast<double>(step.total) / 1e6, 0, 'f', 1);
+            }
+            if (text != *shown) {
+                *shown = text;
+                post([this, text] { setToolsMessage(text); });
+            }
+        };
+        QString result;
+        try {
+            const ToolUpdateResult installed = ToolUpdater(options).update("yt-dlp");
+            result = QStringLiteral("✓ yt-dlp ") + qs(before) + QStringLiteral(" → ") +
+                     qs(installed.version);
+        } catch (const std::exception& error) {
+            result = QStringLiteral("✗ yt-dlp was not updated: ") + errorText(error);
+        }
+        lock->release();
+        post([this, result] {
+            toolsUpdating_ = false;
+            setToolsMessage(result);
+            log(result);
+            checkTools();
+        });
+    });
+}
+
+QString AppModel::setting(const QString& name) const {
+    const Setting* setting = SettingsStore::find(name);
+    return setting ? settings_.value(*setting) : QString();
+}
+
+QString AppModel::setSetting(const QString& name, const QString& value) {
+    const Setting* setting = SettingsStore::find(name);
+    if (!setting) {
+        return QStringLiteral("no setting ") + name;
+    }
+    if (const std::optional<QString> refusal = settings_.setValue(*setting, value)) {
+        return *refusal;
+    }
+    emit settingsChanged();
+    return QString();
 }
 
 void AppModel::shutdown() {

@@ -29,6 +29,7 @@
 #include "app/activity_log.h"
 #include "app/desktop_services.h"
 #include "app/job_lock.h"
+#include "app/refusal_backoff.h"
 #include "app/settings_store.h"
 #include "core/catalog/records.h"
 #include "core/engine/tool_locator.h"
@@ -86,6 +87,14 @@ class AppModel : public QObject {
     Q_PROPERTY(QString buildPill READ buildPill CONSTANT)
     Q_PROPERTY(QString buildDisplay READ buildDisplay CONSTANT)
     Q_PROPERTY(QString activityLogPath READ activityLogPath CONSTANT)
+    // The Settings window's Tools row (checkTools() fills it): the yt-dlp version ("" until
+    // checked, "not found", "version unknown"), its age in days (-1 when unknown), stale after
+    // 60 days; an update running (updateYtdlp()) and its progress, then its result line.
+    Q_PROPERTY(QString ytdlpVersion READ ytdlpVersion NOTIFY toolsChanged)
+    Q_PROPERTY(int ytdlpAgeDays READ ytdlpAgeDays NOTIFY toolsChanged)
+    Q_PROPERTY(bool ytdlpStale READ ytdlpStale NOTIFY toolsChanged)
+    Q_PROPERTY(bool toolsUpdating READ toolsUpdating NOTIFY toolsChanged)
+    Q_PROPERTY(QString toolsMessage READ toolsMessage NOTIFY toolsChanged)
 
   public:
     // How a request to start a job was answered.
@@ -163,6 +172,15 @@ class AppModel : public QObject {
     QString buildPill() const;
     QString buildDisplay() const;
     QString activityLogPath() const { return activityLog_.filePath(); }
+    const QString& ytdlpVersion() const { return ytdlpVersion_; }
+    int ytdlpAgeDays() const { return ytdlpAgeDays_; }
+    bool ytdlpStale() const { return ytdlpAgeDays_ > staleToolDays; }
+    bool toolsUpdating() const { return toolsUpdating_; }
+    const QString& toolsMessage() const { return toolsMessage_; }
+    // A yt-dlp older than this many days likely fails against today's YouTube.
+    static constexpr int staleToolDays = 60;
+    // The automatic checks' wait after YouTube refused this computer.
+    const RefusalBackoff& refusalBackoff() const { return backoff_; }
 
     // ---- C++ accessors (kelvo-cli, tests) ----
     const std::vector<PlaylistRecord>& playlists() const { return playlists_; }
@@ -242,6 +260,16 @@ class AppModel : public QObject {
     Q_INVOKABLE bool revealActivityLog();
     // Asks the summarizer, in the background, whether summaries can be made.
     Q_INVOKABLE void checkSummaries();
+    // Reads the yt-dlp version and age for the Tools row, in the background.
+    Q_INVOKABLE void checkTools();
+    // Installs the latest yt-dlp into kelvo's tools folder, in the background under the job
+    // lock: refused (a result line saying so) while a job runs here or in kelvo-cli.
+    Q_INVOKABLE void updateYtdlp();
+    // A setting by its `kelvo-cli settings` name ("pause-between-downloads", "cookies-from",
+    // ...): its value, "" for an unknown name.
+    Q_INVOKABLE QString setting(const QString& name) const;
+    // Stores a setting; "" when stored, else why not. The next job uses it.
+    Q_INVOKABLE QString setSetting(const QString& name, const QString& value);
 
     // The log callback: current title, the job's first start notification, the in-memory list
     // (newest 50) and the activity file.
@@ -278,6 +306,8 @@ class AppModel : public QObject {
     void progressChanged();
     void savingPlaylistChanged();
     void summariesStatusChanged();
+    void toolsChanged();
+    void settingsChanged();
     // One line was logged (also in `activity`).
     void activityAppended(const QString& message);
     void setPlaylistFinished(bool ok, const QVariantMap& playlist, const QString& errorText);
@@ -310,6 +340,10 @@ class AppModel : public QObject {
     void runAux(std::function<void(std::stop_token)> work);
     void reapAux(std::thread::id id);
     void startUp();
+    // YouTube refused this computer during a sync: the back-off grows, one line, one
+    // notification.
+    void reportRefusal();
+    void setToolsMessage(const QString& message);
 
     Options options_;
     DesktopServices services_;
@@ -333,6 +367,11 @@ class AppModel : public QObject {
     bool savingPlaylist_ = false;
     QString summariesStatus_;
     bool summariesAvailable_ = false;
+    RefusalBackoff backoff_;
+    QString ytdlpVersion_;
+    int ytdlpAgeDays_ = -1;
+    bool toolsUpdating_ = false;
+    QString toolsMessage_;
 
     QTimer* timer_ = nullptr;
     QTimer* progressTimer_ = nullptr;
