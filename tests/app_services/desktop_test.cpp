@@ -1,7 +1,6 @@
 // The desktop services against a real desktop: a private X server and session bus (see
 // run-under-xvfb.sh), dunst, xdotool, the clipboard, and stand-ins for the file manager and logind.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <xcb/xcb.h>
 
 #include <QClipboard>
@@ -11,7 +10,6 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QUrl>
-#include <cstdio>
 
 #include "app/linux/dbus_notifier.h"
 #include "app/linux/desktop_file_actions.h"

@@ -2,16 +2,12 @@
 // processes: the activity log, settings, the autostart entry, the build label, stderr
 // notifications, the Trash, the job lock, the single instance and the relaunch.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <chrono>
-#include <cstdio>
 
 #include "app/activity_log.h"
 #include "app/autostart_login_item.h"
@@ -50,7 +46,7 @@ std::string numbered(int from, int to) {
     return text;
 }
 
-TEST(ActivityLogTest, AppendsStampedLinesIntoAPrivateFolderAndReadsThemNewestFirst) {
+TEST(ActivityLogTest, AppendsIntoAPrivateFolderReadsNewestFirstAndTrims) {
     EXPECT_EQ(ActivityLog::formatLine({QDate(2024, 3, 5), QTime(7, 8, 9)}, "two\nlines\n"),
               "2024-03-05 07:08:09  two lines \n");
     const ActivityLog log;
@@ -72,9 +68,8 @@ TEST(ActivityLogTest, AppendsStampedLinesIntoAPrivateFolderAndReadsThemNewestFir
     const ActivityLog blocked(qpath(box / "log" / "activity.log"));
     blocked.append("lost");
     EXPECT_TRUE(blocked.readNewestFirst().isEmpty());
-}
 
-TEST(ActivityLogTest, TrimKeepsTheNewestLinesByteForByteAndRewritesOnlyWhenTooLong) {
+    // A trim keeps the newest lines byte for byte and rewrites the file only when it is too long.
     const std::pair<std::string, std::string> cases[] = {
         {numbered(1, 1001), numbered(2, 1001)},
         {numbered(1, 1000), numbered(1, 1000)},
@@ -84,13 +79,14 @@ TEST(ActivityLogTest, TrimKeepsTheNewestLinesByteForByteAndRewritesOnlyWhenTooLo
     };
     for (const auto& [before, after] : cases) {
         SCOPED_TRACE(before.substr(0, 10) + "... " + std::to_string(before.size()) + " bytes");
-        test::Sandbox box;
-        writeFile(box / "activity.log", before);
-        fs::create_hard_link(box / "activity.log", box / "before");
-        ActivityLog(qpath(box / "activity.log")).trim();
-        EXPECT_EQ(readFile(box / "activity.log"), after);
+        const fs::path file = box / "activity.log";
+        writeFile(file, before);
+        fs::remove(box / "before");
+        fs::create_hard_link(file, box / "before");
+        ActivityLog(qpath(file)).trim();
+        EXPECT_EQ(readFile(file), after);
         // Replaced by a new file exactly when something was cut.
-        EXPECT_EQ(fs::equivalent(box / "activity.log", box / "before"), before == after);
+        EXPECT_EQ(fs::equivalent(file, box / "before"), before == after);
     }
 }
 
@@ -174,13 +170,12 @@ TEST(AutostartLoginItemTest, TheEntryAppearsDisappearsAndRespectsTheDesktop) {
 }
 
 TEST(BuildVersionTest, LabelsForReleaseAndDevelopmentBuilds) {
+    // The last: a release without a version is not a release.
     for (const auto& [info, pill, dev] :
          {std::tuple{BuildInfo{"1.4.2", false, "v1.4-3-gabc 2024-05-01"}, "1.4.2", false},
           {{"1.4.2", true, "abc1234 2024-05-01"}, "DEV · abc1234 2024-05-01", true},
           {{"1.4.2", true, std::nullopt}, "DEV", true},
-          {{std::nullopt, false, "abc1234"},
-           "DEV · abc1234",
-           true}}) {  // no version: not a release
+          {{std::nullopt, false, "abc1234"}, "DEV · abc1234", true}}) {
         EXPECT_EQ(BuildVersion::pill(info), pill);
         EXPECT_EQ(BuildVersion::display(info), dev ? "kelvo DEV" : "kelvo 1.4.2") << pill;
         EXPECT_EQ(BuildVersion::isDev(info), dev) << pill;
@@ -264,7 +259,7 @@ TEST(JobLockTest, OneHolderAtATimeAcrossProcessesUntilReleaseOrCrash) {
     EXPECT_THROW(nowhere.tryAcquire(), fs::filesystem_error);
 }
 
-TEST(SingleInstanceTest, ASecondStartAsksTheRunningOneEvenWithoutItsLockFile) {
+TEST(SingleInstanceTest, ASecondStartAsksTheRunningOneEvenWithoutItsLockFileOrAfterACrash) {
     for (const bool lockFileDeleted : {false, true}) {
         const std::string name = lockFileDeleted ? "deleted" : "kept";
         SCOPED_TRACE(name);
@@ -279,21 +274,17 @@ TEST(SingleInstanceTest, ASecondStartAsksTheRunningOneEvenWithoutItsLockFile) {
         ASSERT_TRUE(first.wait());
         EXPECT_EQ(first.result().status, 0);
     }
-}
-
-TEST(SingleInstanceTest, ACrashedInstanceDoesNotBlockTheNextStart) {
-    const std::string name = "crashed";
-    Process crashed = helper("instance", name);
+    // A crashed instance leaves its socket behind and blocks nothing.
+    Process crashed = helper("instance", "crashed");
     ASSERT_EQ(crashed.readLine(), "primary");
     crashed.signal(SIGKILL);
     ASSERT_TRUE(crashed.wait());
-
-    SingleInstance next(qpath(name));
+    SingleInstance next("crashed");
     ASSERT_TRUE(QFile::exists(next.socketPath()));  // left behind by the crash
     ASSERT_EQ(next.claim(1000), SingleInstance::Role::primary);
     int shown = 0;
     QObject::connect(&next, &SingleInstance::activationRequested, [&shown] { ++shown; });
-    Process third = helper("instance", name);
+    Process third = helper("instance", "crashed");
     ASSERT_TRUE(test::processEventsUntil([&shown] { return shown == 1; }));
     EXPECT_EQ(third.readLine(), "handedOver");
 }

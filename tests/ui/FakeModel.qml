@@ -29,14 +29,8 @@ QtObject {
     property var downloads: []
     property int syncRequests: 0
 
-    function download(link, fromClipboard) {
-        downloads = downloads.concat([{ link: link, fromClipboard: fromClipboard }])
-        return 0
-    }
-    function syncNow() {
-        syncRequests += 1
-        return 0
-    }
+    function download(link, fromClipboard) { downloads = downloads.concat([{ link, fromClipboard }]); return 0 }
+    function syncNow() { syncRequests += 1; return 0 }
     function activityLines() { return [] }
     function entries(search, limit) { return [] }
     function checkSummaries() {}

@@ -18,15 +18,16 @@ class Setup : public QObject {
     void applicationAvailable() { kelvo::registerFonts(); }
     void qmlEngineAvailable(QQmlEngine* engine) {
         kelvo::prepareQmlEngine(*engine);
-        // For tst_files.qml: every QML file of ui/ (its path there) and whether it is a singleton.
-        QVariantList files;
+        // For tst_files.qml: every QML file of ui/ but the singletons, by its path there.
+        QStringList files;
         const QDir ui(KELVO_SOURCE_DIR "/ui");
         for (QDirIterator it(ui.path(), {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
              it.hasNext();) {
             QFile source(it.next());
             source.open(QIODevice::ReadOnly);
-            files.append(QVariantMap{{"path", ui.relativeFilePath(source.fileName())},
-                                     {"singleton", source.readAll().contains("pragma Singleton")}});
+            if (!source.readAll().contains("pragma Singleton")) {
+                files.append(ui.relativeFilePath(source.fileName()));
+            }
         }
         engine->rootContext()->setContextProperty("uiQmlFiles", files);
     }

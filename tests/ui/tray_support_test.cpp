@@ -93,25 +93,19 @@ TEST(MenuBarLabelTest, TheTimerRunsAndTheFramesTurnOnlyWhileBusy) {
 
 TEST(PopoverPlacementTest, OpensAtThePointerInsideTheScreen) {
     const QRect underTopPanel(0, 32, 1920, 1048);
-    const QSize size(380, 500);
-    const struct {
-        const char* what;
-        QPoint cursor;
-        QSize size;
-        QRect available;
-        QPoint expected;
-    } cases[] = {
-        {"top panel: centred below the pointer", {960, 10}, size, underTopPanel, {770, 40}},
-        {"top panel, right corner: off the edge", {1910, 10}, size, underTopPanel, {1532, 40}},
-        {"top panel, left corner", {3, 10}, size, underTopPanel, {8, 40}},
-        {"bottom panel: above the pointer", {1000, 1070}, size, {0, 0, 1920, 1040}, {810, 532}},
-        {"pointer in the upper half: below it", {500, 300}, size, {0, 0, 1920, 1080}, {310, 306}},
-        {"a second screen to the right", {3800, 5}, size, {1920, 0, 1920, 1080}, {3452, 11}},
+    const QSize popover(380, 500);
+    const std::tuple<const char*, QPoint, QSize, QRect, QPoint> cases[] = {
+        {"top panel: centred below the pointer", {960, 10}, popover, underTopPanel, {770, 40}},
+        {"top panel, right corner: off the edge", {1910, 10}, popover, underTopPanel, {1532, 40}},
+        {"top panel, left corner", {3, 10}, popover, underTopPanel, {8, 40}},
+        {"bottom panel: above the pointer", {1000, 1070}, popover, {0, 0, 1920, 1040}, {810, 532}},
+        {"upper half: below the pointer", {500, 300}, popover, {0, 0, 1920, 1080}, {310, 306}},
+        {"a second screen to the right", {3800, 5}, popover, {1920, 0, 1920, 1080}, {3452, 11}},
         {"taller than the screen: top on it", {400, 700}, {380, 900}, {0, 0, 800, 600}, {210, 8}},
         {"wider than the screen: left on it", {100, 10}, {900, 200}, {0, 0, 800, 600}, {8, 16}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(PopoverPlacement::topLeft(c.cursor, c.size, c.available), c.expected) << c.what;
+    for (const auto& [what, cursor, size, available, expected] : cases) {
+        EXPECT_EQ(PopoverPlacement::topLeft(cursor, size, available), expected) << what;
     }
 }
 

@@ -3,9 +3,9 @@ import QtTest
 import Kelvo.Style
 import Kelvo.Views
 
-// Every QML file of ui/ loads from its module's resources the way the app does (with the
-// stand-in model) and shows without a QML warning: a missing QML module package, a misspelt
-// property or a failing binding shows up here, not at run time.
+// Every QML file of ui/ but the singletons (which the others reach) loads from its module's
+// resources with the stand-in model and shows without a QML warning: a missing QML module
+// package, a misspelt property or a failing binding shows up here, not at run time.
 // The TestCase itself is never visible: the items under test live in this host.
 Item {
     id: testHost
@@ -24,30 +24,19 @@ Item {
 
         function test_file_data() {
             verify(uiQmlFiles.length >= 20)
-            return uiQmlFiles.map(file => ({ tag: file.path, file: file }))
+            return uiQmlFiles.map(path => ({ tag: path, path: path }))
         }
 
         function test_file(data) {
             // Each top folder is a module: style -> Kelvo.Style, views -> Kelvo.Views.
-            const path = data.file.path, slash = path.indexOf("/")
-            const url = "qrc:/Kelvo/" + (path.startsWith("style/") ? "Style" : "Views")
-                        + path.substring(slash)
-            if (data.file.singleton) {
-                // A singleton is reached through its module, not created.
-                const name = path.substring(path.lastIndexOf("/") + 1, path.length - 4)
-                verify(createTemporaryQmlObject("import QtQuick; import Kelvo.Style; import Kelvo.Views;"
-                                                + "QtObject { property var probe: " + name + " }",
-                                                testHost).probe)
-                return
-            }
-            const component = Qt.createComponent(url)
+            const component = Qt.createComponent("qrc:/Kelvo/" + (data.path.startsWith("style/")
+                ? "Style" : "Views") + data.path.substring(data.path.indexOf("/")))
             compare(component.status, Component.Ready, component.errorString())
             // The model is there from the start, as in the app.
             const probe = component.createObject(null)
-            const hasModel = probe !== null && "model" in probe
+            const properties = "model" in probe ? { model: createTemporaryObject(modelComponent, testHost) } : {}
             probe.destroy()
-            const object = createTemporaryObject(component, testHost,
-                                                 hasModel ? { model: createTemporaryObject(modelComponent, testHost) } : {})
+            const object = createTemporaryObject(component, testHost, properties)
             verify(object)
             if (object instanceof Window) {
                 object.visible = true
