@@ -31,6 +31,10 @@ Item {
     // The clock of the playlists' status lines (seconds since 1970), refreshed every 30 s.
     property real now: Date.now() / 1000
 
+    // The opt-in request settings, as the model stores them.
+    property string pauseSeconds: "0"
+    property string cookiesFrom: "none"
+
     readonly property var playlists: model ? model.enabledPlaylists : []
     readonly property string shortcut: model ? model.shortcutLabel : "Ctrl+Alt+Y"
 
@@ -63,10 +67,28 @@ Item {
         resetTimer.restart()
     }
 
-    Component.onCompleted: {
-        if (model)
-            model.checkSummaries()
+    function loadSettings() {
+        if (!model || typeof model.setting !== "function")
+            return
+        pauseSeconds = model.setting("pause-between-downloads")
+        cookiesFrom = model.setting("cookies-from")
     }
+
+    function changeSetting(name, value) {
+        if (model && typeof model.setSetting === "function")
+            model.setSetting(name, value)
+        loadSettings()
+    }
+
+    Component.onCompleted: {
+        if (model) {
+            model.checkSummaries()
+            if (typeof model.checkTools === "function")
+                model.checkTools()
+        }
+        loadSettings()
+    }
+    onModelChanged: loadSettings()
     // Each group starts at its top.
     onGroupChanged: flick.contentY = 0
 
@@ -76,6 +98,9 @@ Item {
         function onPlaylistSaved(ok, text) {
             view.message = text
             view.messageIsError = !ok
+        }
+        function onSettingsChanged() {
+            view.loadSettings()
         }
     }
 
@@ -401,6 +426,86 @@ Item {
                         mono: true
                         valueColor: view.model && view.model.summariesAvailable ? Theme.secondary
                                                                                 : Theme.warning
+                    }
+                    SettingsRow {
+                        objectName: "toolsRow"
+                        Layout.fillWidth: true
+                        label: "Tools"
+                        value: view.model ? SettingsText.toolsLine(view.model.ytdlpVersion,
+                                                                   view.model.ytdlpAgeDays) : ""
+                        mono: true
+                        valueColor: view.model && view.model.ytdlpStale === true ? Theme.warning
+                                                                                 : Theme.secondary
+
+                        MetroSecondaryButton {
+                            objectName: "updateToolsButton"
+                            text: "Update yt-dlp"
+                            iconName: "kelvo-download"
+                            enabled: !!view.model && view.model.toolsUpdating === false
+                                     && !view.model.isBusy
+                            Accessible.name: text
+                            onClicked: view.model.updateYtdlp()
+                        }
+                    }
+                    MetroText {
+                        objectName: "toolsMessage"
+                        Layout.fillWidth: true
+                        visible: text !== ""
+                        text: view.model && view.model.toolsMessage ? view.model.toolsMessage : ""
+                        size: Theme.sizeSmall
+                        color: text.startsWith("✗") ? Theme.error
+                               : text.startsWith("✓") ? Theme.success : Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                }
+
+                SettingsSection {
+                    objectName: "requestsSection"
+                    Layout.fillWidth: true
+                    title: "Requests to YouTube"
+
+                    MetroLabel {
+                        text: "Pause between downloads"
+                    }
+                    MetroSegmented {
+                        objectName: "pauseChoice"
+                        options: SettingsText.pauses
+                        selection: view.pauseSeconds
+                        Accessible.name: "Pause between downloads"
+                        onActivated: value => view.changeSetting("pause-between-downloads", value)
+                    }
+                    MetroLabel {
+                        Layout.topMargin: 4
+                        text: "Use cookies from"
+                    }
+                    MetroSegmented {
+                        objectName: "cookiesChoice"
+                        options: SettingsText.cookieBrowsers
+                        selection: view.cookiesFrom
+                        Accessible.name: "Use cookies from"
+                        onActivated: value => view.changeSetting("cookies-from", value)
+                    }
+                    MetroText {
+                        objectName: "cookiesCaution"
+                        Layout.fillWidth: true
+                        text: "With cookies, yt-dlp uses the YouTube session of the account "
+                              + "signed in to that browser."
+                        size: Theme.sizeSmall
+                        color: Theme.warning
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                    MetroText {
+                        Layout.fillWidth: true
+                        text: "When YouTube refuses this computer (too many requests, a bot "
+                              + "check), kelvo stops and tries again later. A pause, or cookies "
+                              + "from a browser where you are signed in, helps."
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                        lineHeight: 1.15
                     }
                 }
             }

@@ -30,6 +30,36 @@ function statusLine(playlist, now) {
     return "checked " + Texts.relativeTime(Number(checked), now) + " · " + every
 }
 
+// The pauses kelvo can make between the downloads of a run, and the browsers yt-dlp can take
+// cookies from; the values are those of `kelvo-cli settings`.
+const pauses = [
+    { value: "0", label: "Off" },
+    { value: "5", label: "5 s" },
+    { value: "10", label: "10 s" },
+    { value: "30", label: "30 s" }
+]
+const cookieBrowsers = [
+    { value: "none", label: "None" },
+    { value: "firefox", label: "Firefox" },
+    { value: "chromium", label: "Chromium" },
+    { value: "chrome", label: "Chrome" },
+    { value: "brave", label: "Brave" },
+    { value: "edge", label: "Edge" },
+    { value: "vivaldi", label: "Vivaldi" }
+]
+
+// The Tools row: "yt-dlp 2025.11.12 · 24 days old", "yt-dlp not found", "Checking…" before
+// the model has looked.
+function toolsLine(version, ageDays) {
+    if (!version)
+        return "Checking…"
+    if (version === "not found")
+        return "yt-dlp not found"
+    const age = Number(ageDays)
+    return "yt-dlp " + version + (age >= 0 ? " · " + age + (age === 1 ? " day" : " days")
+                                             + " old" : "")
+}
+
 // The explanation under the library folder.
 function folderNote(playlistFolder, singlesFolder) {
     return "Playlist videos go in " + playlistFolder + ", single downloads in " + singlesFolder
