@@ -3,7 +3,9 @@
 // The user's opt-in choices for downloads. Every one is off by default, and then kelvo's yt-dlp
 // command lines, the files it writes and the sidecars stay exactly as without them.
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvo {
@@ -28,5 +30,15 @@ struct DownloadOptions {
 
     bool operator==(const DownloadOptions&) const = default;
 };
+
+// A subtitle language code as yt-dlp names subtitles ("en", "pt-BR", "zh-Hans"): 1 to 16
+// letters, digits, "-" or "_". Any other text is neither passed to yt-dlp (which reads the list
+// as patterns) nor taken for a subtitle file's language.
+inline bool isLanguageCode(std::string_view code) {
+    return !code.empty() && code.size() <= 16 && std::all_of(code.begin(), code.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_';
+    });
+}
 
 }  // namespace kelvo

@@ -148,22 +148,48 @@ std::string YTDLPEngine::outputTemplate(const fs::path& folder, std::string_view
 std::vector<std::string> YTDLPEngine::downloadArguments(std::string_view link,
                                                         const fs::path& folder,
                                                         std::string_view baseName) const {
-    return {"--no-playlist",
-            "--no-progress",
-            "--no-warnings",
-            "-f",
-            std::string(formatSelector),
-            "--merge-output-format",
-            "mp4",
-            "--ffmpeg-location",
-            ffmpeg_.string(),
-            "--retries",
-            "10",
-            "--fragment-retries",
-            "10",
-            "-o",
-            outputTemplate(folder, baseName),
-            std::string(link)};
+    std::vector<std::string> arguments{"--no-playlist",
+                                       "--no-progress",
+                                       "--no-warnings",
+                                       "-f",
+                                       std::string(formatSelector),
+                                       "--merge-output-format",
+                                       "mp4",
+                                       "--ffmpeg-location",
+                                       ffmpeg_.string(),
+                                       "--retries",
+                                       "10",
+                                       "--fragment-retries",
+                                       "10"};
+    const DownloadOptions& options = options_;
+    if (options.thumbnails) {
+        // Named for media servers; yt-dlp downloads it as .webp or .jpg and converts it.
+        arguments.insert(
+            arguments.end(),
+            {"--write-thumbnail", "--convert-thumbnails", "jpg", "-o",
+             "thumbnail:" + outputTemplate(folder, std::string(baseName) + "-poster")});
+    }
+    std::string languages;
+    for (const std::string& language : options.subtitleLanguages) {
+        // A code is a plain word: yt-dlp reads the list as patterns.
+        if (isLanguageCode(language)) {
+            languages += (languages.empty() ? "" : ",") + language;
+        }
+    }
+    if (!languages.empty()) {
+        // Written as "<base>.<language>.srt"; a language the video lacks is only a warning.
+        arguments.emplace_back("--write-subs");
+        if (options.automaticCaptions) {
+            arguments.emplace_back("--write-auto-subs");
+        }
+        arguments.insert(arguments.end(), {"--sub-langs", languages, "--convert-subs", "srt"});
+    }
+    if (options.sponsorChapters) {
+        // Segments become chapters of the MP4; nothing is cut.
+        arguments.insert(arguments.end(), {"--sponsorblock-mark", "all"});
+    }
+    arguments.insert(arguments.end(), {"-o", outputTemplate(folder, baseName), std::string(link)});
+    return arguments;
 }
 
 fs::path YTDLPEngine::download(std::string_view link, const fs::path& folder,

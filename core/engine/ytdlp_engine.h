@@ -85,7 +85,10 @@ class YTDLPEngine : public DownloadEngine {
     std::filesystem::path download(std::string_view link, const std::filesystem::path& folder,
                                    std::string_view baseName) override;
 
-    // The exact argument list download() passes to yt-dlp.
+    // The exact argument list download() passes to yt-dlp. With every media option off it is the
+    // 16 arguments above; the options add theirs before "-o": "--write-thumbnail
+    // --convert-thumbnails jpg -o thumbnail:<base>-poster.%(ext)s", "--write-subs
+    // [--write-auto-subs] --sub-langs en,de --convert-subs srt", "--sponsorblock-mark all".
     std::vector<std::string> downloadArguments(std::string_view link,
                                                const std::filesystem::path& folder,
                                                std::string_view baseName) const;

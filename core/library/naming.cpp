@@ -4,6 +4,7 @@
 #include <unicode/utf8.h>
 #include <uuid/uuid.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -69,11 +70,24 @@ std::string playlistFolder(std::string_view title) {
 
 std::string fileBase(const std::optional<std::string>& uploadDate, std::string_view title,
                      std::string_view videoID) {
-    return datePrefix(uploadDate) + " - " + sanitize(title, "untitled") + " [" +
-           safeVideoID(videoID) + "]";
+    return fileBase(uploadDate, title, videoID, 15);
+}
+
+std::string fileBase(const std::optional<std::string>& uploadDate, std::string_view title,
+                     std::string_view videoID, std::size_t suffixRoom) {
+    const std::string prefix = datePrefix(uploadDate) + " - ";
+    const std::string tail = " [" + safeVideoID(videoID) + "]";
+    const std::size_t taken = prefix.size() + tail.size() + suffixRoom;
+    const std::size_t budget = taken < maxNameBytes ? std::min(maxBytes, maxNameBytes - taken) : 8;
+    return prefix + sanitizeWithin(title, "untitled", budget) + tail;
 }
 
 std::string sanitize(std::string_view text, std::string_view fallback) {
+    return sanitizeWithin(text, fallback, maxBytes);
+}
+
+std::string sanitizeWithin(std::string_view text, std::string_view fallback,
+                           std::size_t byteLimit) {
     // 1. Map every character; 2. collapse white space into single blanks, none at either end.
     std::vector<std::string> characters;
     bool pendingBlank = false;
@@ -110,11 +124,11 @@ std::string sanitize(std::string_view text, std::string_view fallback) {
         ++first;
     }
 
-    // 4. At most 150 characters and 200 bytes, cut on a character boundary.
+    // 4. At most 150 characters and `byteLimit` bytes, cut on a character boundary.
     std::vector<std::string> kept;
     std::size_t bytes = 0;
     for (std::size_t i = first; i < characters.size() && kept.size() < maxCharacters; ++i) {
-        if (bytes + characters[i].size() > maxBytes) {
+        if (bytes + characters[i].size() > byteLimit) {
             break;
         }
         bytes += characters[i].size();

@@ -25,8 +25,19 @@ std::string playlistFolder(std::string_view title);
 std::string fileBase(const std::optional<std::string>& uploadDate, std::string_view title,
                      std::string_view videoID);
 
+// A file name may hold this many bytes on the file systems kelvo writes to.
+inline constexpr std::size_t maxNameBytes = 255;
+
+// fileBase with the title cut further, on a character boundary, so that the base name plus
+// `suffixRoom` bytes of suffix still fits in maxNameBytes (the suffix is never what gets cut).
+// fileBase(date, title, id) is this with a room of 15 bytes.
+std::string fileBase(const std::optional<std::string>& uploadDate, std::string_view title,
+                     std::string_view videoID, std::size_t suffixRoom);
+
 // A safe file-name component made from `text`, or `fallback` when nothing usable remains.
 std::string sanitize(std::string_view text, std::string_view fallback);
+// sanitize with at most `byteLimit` bytes instead of maxBytes.
+std::string sanitizeWithin(std::string_view text, std::string_view fallback, std::size_t byteLimit);
 
 // "YYYY-MM-DD" from yt-dlp's eight-digit upload date, or "undated".
 std::string datePrefix(const std::optional<std::string>& uploadDate);

@@ -148,7 +148,7 @@ void writeAll(int fd, std::string_view data, const fs::path& path) {
 }  // namespace
 
 std::string xml(const VideoMetadata& meta, const std::optional<std::string>& summary,
-                const std::vector<std::string>& tags) {
+                const std::vector<std::string>& tags, const std::optional<std::string>& dateAdded) {
     std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<movie>\n";
     if (hasText(meta.title)) {
         addElement(doc, "<title>", "title", meta.title);
@@ -164,6 +164,9 @@ std::string xml(const VideoMetadata& meta, const std::optional<std::string>& sum
     if (stamp != "undated") {
         addElement(doc, "<premiered>", "premiered", stamp);
         addElement(doc, "<year>", "year", stamp.substr(0, 4));
+    }
+    if (dateAdded && hasText(*dateAdded)) {
+        addElement(doc, "<dateadded>", "dateadded", *dateAdded);
     }
     if (meta.duration) {
         addElement(doc, "<runtime>", "runtime", runtimeMinutes(*meta.duration));
@@ -191,8 +194,9 @@ std::string xml(const VideoMetadata& meta, const std::optional<std::string>& sum
 }
 
 void write(const VideoMetadata& meta, const std::optional<std::string>& summary,
-           const std::vector<std::string>& tags, const fs::path& to) {
-    const std::string doc = xml(meta, summary, tags);
+           const std::vector<std::string>& tags, const fs::path& to,
+           const std::optional<std::string>& dateAdded) {
+    const std::string doc = xml(meta, summary, tags, dateAdded);
     const fs::path temporary = Naming::temporaryBeside(to);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {

@@ -1,12 +1,15 @@
 #include "core/pipelines/downloader.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <exception>
 #include <utility>
 
 #include "core/engine/engine_error.h"
 #include "core/library/naming.h"
 #include "core/library/nfo_writer.h"
+#include "core/library/video_files.h"
 
 namespace kelvo {
 
@@ -22,6 +25,33 @@ void recordFailure(Catalog& catalog, const std::string& videoID, VideoStatus sta
         catalog.setStatus(videoID, status, error);
     } catch (const std::exception&) {
     }
+}
+
+// 00:00 UTC of yt-dlp's eight-digit upload day, when it names a real day.
+std::optional<std::filesystem::file_time_type> uploadTime(const std::optional<std::string>& date) {
+    const std::string day = Naming::datePrefix(date);
+    if (day == "undated") {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day ymd{std::chrono::year(std::stoi(day.substr(0, 4))),
+                                          std::chrono::month(std::stoul(day.substr(5, 2))),
+                                          std::chrono::day(std::stoul(day.substr(8, 2)))};
+    if (!ymd.ok()) {
+        return std::nullopt;
+    }
+    const std::chrono::sys_seconds midnight{std::chrono::sys_days(ymd)};
+    return std::chrono::time_point_cast<std::filesystem::file_time_type::duration>(
+        std::chrono::file_clock::from_sys(midnight));
+}
+
+// "2024-01-31 14:05:00" in local time, as media servers read <dateadded>.
+std::string localStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
 }
 
 }  // namespace
@@ -45,7 +75,8 @@ GetResult Downloader::get(std::string_view link, const std::filesystem::path& fo
     catalog_.upsertVideo(record);
     catalog_.setTags(meta.id, meta.tags, "youtube");
 
-    const std::string base = Naming::fileBase(meta.uploadDate, meta.title, meta.id);
+    const std::string base =
+        Naming::fileBase(meta.uploadDate, meta.title, meta.id, VideoFiles::suffixRoom(options_));
     say("Downloading \"" + meta.title + "\" (best up to 1080p)…");
 
     std::filesystem::path file;
@@ -65,6 +96,14 @@ GetResult Downloader::get(std::string_view link, const std::filesystem::path& fo
     } catch (const std::exception& error) {
         recordFailure(catalog_, meta.id, VideoStatus::failed, error.what());
         throw;
+    }
+
+    std::optional<std::string> dateAdded;
+    if (options_.uploadDateAsFileTime) {
+        dateAdded = localStamp();
+        if (const auto time = uploadTime(meta.uploadDate)) {
+            std::filesystem::last_write_time(file, *time);
+        }
     }
 
     std::optional<VideoDigest> digest;
@@ -95,7 +134,7 @@ GetResult Downloader::get(std::string_view link, const std::filesystem::path& fo
         result.tags.assign(meta.tags.begin(), meta.tags.begin() + static_cast<long>(count));
     }
 
-    NFOWriter::write(meta, result.summary, result.tags, result.nfo);
+    NFOWriter::write(meta, result.summary, result.tags, result.nfo, dateAdded);
     catalog_.setStatus(meta.id, VideoStatus::done);
     catalog_.setFilePath(meta.id, file.string());
     return result;

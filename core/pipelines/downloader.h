@@ -12,6 +12,7 @@
 
 #include "core/catalog/catalog.h"
 #include "core/engine/download_engine.h"
+#include "core/engine/download_options.h"
 #include "core/summaries/summarizer.h"
 
 namespace kelvo {
@@ -50,6 +51,13 @@ class Downloader {
     // through; nothing already on disk is deleted.
     GetResult get(std::string_view link, const std::filesystem::path& folder);
 
+    // The user's choices; all off by default. The base name leaves room for the suffixes of the
+    // extras asked for (VideoFiles::suffixRoom). With uploadDateAsFileTime the media file's
+    // modification time becomes 00:00 UTC of the upload day (when known) and the sidecar gains
+    // <dateadded> with the local time of the download.
+    void setOptions(DownloadOptions options) { options_ = std::move(options); }
+    const DownloadOptions& options() const { return options_; }
+
     void setQueueOnRefusal(bool queue) { queueOnRefusal_ = queue; }
 
     Catalog& catalog() const { return catalog_; }
@@ -60,6 +68,7 @@ class Downloader {
     DownloadEngine& engine_;
     Summarizer* summarizer_;
     LogCallback log_;
+    DownloadOptions options_;
     bool queueOnRefusal_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/library/naming.h"
+#include "core/library/video_files.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +23,9 @@ void copyThroughPartial(const fs::path& source, const fs::path& target) {
     const fs::path partial = Naming::temporaryBeside(target);
     try {
         fs::copy_file(source, partial);
+        // A copy keeps the original's time: with the upload date as file time it is that date.
+        std::error_code ignored;
+        fs::last_write_time(partial, fs::last_write_time(source, ignored), ignored);
         fs::rename(partial, target);
     } catch (...) {
         std::error_code ignored;
@@ -80,6 +84,39 @@ fs::path copyInto(const fs::path& source, const fs::path& folder) {
     }
     copyThroughPartial(source, target);
     return target;
+}
+
+fs::path moveVideoInto(const fs::path& video, const fs::path& folder) {
+    const std::vector<fs::path> extras = VideoFiles::companions(video);
+    const fs::path moved = moveInto(video, folder);
+    if (moved == video) {
+        return moved;
+    }
+    const std::string base = video.stem().string();
+    for (const fs::path& extra : extras) {
+        const auto suffix = VideoFiles::companionSuffix(base, extra.filename().string());
+        const fs::path target = folder / (moved.stem().string() + suffix.value_or(""));
+        if (!suffix || taken(target)) {
+            continue;
+        }
+        try {
+            fs::rename(extra, target);
+        } catch (const fs::filesystem_error& error) {
+            if (error.code() != std::errc::cross_device_link) {
+                throw;
+            }
+            copyThroughPartial(extra, target);
+            fs::remove(extra);
+        }
+    }
+    return moved;
+}
+
+fs::path copyVideoInto(const fs::path& video, const fs::path& folder) {
+    for (const fs::path& extra : VideoFiles::companions(video)) {
+        copyInto(extra, folder);
+    }
+    return copyInto(video, folder);
 }
 
 }  // namespace kelvo::FileMover

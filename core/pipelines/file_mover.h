@@ -25,4 +25,15 @@ std::filesystem::path moveInto(const std::filesystem::path& source,
 std::filesystem::path copyInto(const std::filesystem::path& source,
                                const std::filesystem::path& folder);
 
+// moveInto for a video and the files that belong to it (VideoFiles::companions): the video goes
+// under the first free name, each companion under that name's stem plus its own suffix, so a
+// numbered "<base> (2).mp4" keeps "<base> (2).nfo" beside it. A companion whose new name is
+// taken stays where it is. Returns the video's new path.
+std::filesystem::path moveVideoInto(const std::filesystem::path& video,
+                                    const std::filesystem::path& folder);
+
+// copyInto for a video and the files that belong to it. Returns the video's path in `folder`.
+std::filesystem::path copyVideoInto(const std::filesystem::path& video,
+                                    const std::filesystem::path& folder);
+
 }  // namespace kelvo::FileMover

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include "core/engine/engine_error.h"
 #include "core/library/naming.h"
+#include "core/library/video_files.h"
 #include "core/links/youtube_link.h"
 #include "core/pipelines/file_mover.h"
 
@@ -54,6 +56,24 @@ std::optional<fs::path> locate(const std::optional<std::string>& recorded, const
         }
     }
     return std::nullopt;
+}
+
+// The sidecar that moved along with a video: "<new stem>.nfo" beside it.
+std::optional<std::string> movedSidecar(const fs::path& video) {
+    const fs::path sidecar =
+        video.parent_path() / (video.stem().string() + std::string(VideoFiles::sidecarSuffix));
+    return fileExists(sidecar) ? std::optional<std::string>(sidecar.string()) : std::nullopt;
+}
+
+// Empty ".ignore" (Jellyfin) and ".nomedia" (Kodi) files tell media servers to leave the
+// archive out of their library.
+void keepOut(const fs::path& archive) {
+    for (const char* marker : {".ignore", ".nomedia"}) {
+        const fs::path path = archive / marker;
+        if (!fileExists(path)) {
+            std::ofstream{path};
+        }
+    }
 }
 
 // The state of one run.
@@ -157,9 +177,11 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
                 }
                 // It left the playlist earlier (or its move into the archive was interrupted):
                 // bring it back.
-                const fs::path restored = FileMover::moveInto(*file, run.folder);
-                std::optional<std::string> nfo;
-                if (const auto sidecar = locate(item.nfoPath, run.folder, run.archive)) {
+                const fs::path restored = FileMover::moveVideoInto(*file, run.folder);
+                std::optional<std::string> nfo = movedSidecar(restored);
+                const auto sidecar =
+                    nfo ? std::nullopt : locate(item.nfoPath, run.folder, run.archive);
+                if (sidecar) {
                     nfo = FileMover::moveInto(*sidecar, run.folder).string();
                 }
                 keep(entry.videoID, restored.string(), nfo);
@@ -170,7 +192,7 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
         }
 
         if (const auto copy = catalog_.existingCopy(entry.videoID)) {
-            const fs::path file = FileMover::copyInto(copy->filePath, run.folder);
+            const fs::path file = FileMover::copyVideoInto(copy->filePath, run.folder);
             std::optional<std::string> nfo;
             if (copy->nfoPath && fileExists(*copy->nfoPath)) {
                 nfo = FileMover::copyInto(*copy->nfoPath, run.folder).string();
@@ -251,8 +273,14 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
         bool moved = false;
         if (const auto found = locate(item.filePath, run.folder, run.archive)) {
             fs::create_directories(run.archive);
-            file = FileMover::moveInto(*found, run.archive).string();
-            if (const auto sidecar = locate(item.nfoPath, run.folder, run.archive)) {
+            if (downloader_.options().keepArchivesOut) {
+                keepOut(run.archive);
+            }
+            const fs::path archived = FileMover::moveVideoInto(*found, run.archive);
+            file = archived.string();
+            if (const auto alongside = movedSidecar(archived)) {
+                nfo = alongside;
+            } else if (const auto sidecar = locate(item.nfoPath, run.folder, run.archive)) {
                 nfo = FileMover::moveInto(*sidecar, run.archive).string();
             }
             moved = true;
@@ -265,6 +293,9 @@ SyncReport SyncEngine::sync(const PlaylistRecord& playlist) {
         say("Archived (removed from playlist): " + title);
     }
 
+    if (downloader_.options().keepArchivesOut && fileExists(run.archive)) {
+        keepOut(run.archive);
+    }
     if (!run.report.refused) {
         catalog_.touchChecked(id, now());
     }
