@@ -97,7 +97,8 @@ function confirmMessage(entry) {
     if (entry.status === "failed")
         return "It leaves the Library; nothing was saved for it. If your .kelvo playlist still "
                + "lists it, kelvo will try it again at the next sync."
-    return "Every copy of this video and its .nfo go to the Trash, and it leaves the Library. "
+    return "Every copy of this video goes to the Trash with the files beside it (its .nfo, "
+           + "thumbnail and subtitles), and it leaves the Library. "
            + "If your .kelvo playlist still lists it, kelvo will not download it again."
 }
 
