@@ -508,6 +508,69 @@ Item {
                         lineHeight: 1.15
                     }
                 }
+
+                SettingsSection {
+                    id: mediaSection
+                    objectName: "mediaServersSection"
+                    Layout.fillWidth: true
+                    title: "Media servers"
+
+                    // A setting by its kelvo-cli name; "" with a model that has none.
+                    function read(name) {
+                        return view.model && typeof view.model.setting === "function"
+                               ? view.model.setting(name) : ""
+                    }
+                    function store(name, value) {
+                        if (view.model && typeof view.model.setSetting === "function")
+                            view.model.setSetting(name, value)
+                    }
+
+                    MetroText {
+                        Layout.fillWidth: true
+                        text: "For Jellyfin or Kodi pointed at the library folder. Each choice "
+                              + "applies to videos downloaded from now on."
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                    Repeater {
+                        model: SettingsText.mediaToggles
+                        delegate: MetroToggle {
+                            required property var modelData
+                            objectName: modelData.name + "Toggle"
+                            text: modelData.label
+                            checked: mediaSection.read(modelData.name) === "on"
+                            Accessible.name: text
+                            onToggled: {
+                                mediaSection.store(modelData.name, checked ? "on" : "off")
+                                checked = Qt.binding(() => mediaSection.read(modelData.name) === "on")
+                            }
+                        }
+                    }
+                    SettingsRow {
+                        Layout.fillWidth: true
+                        label: "Subtitles"
+
+                        MetroField {
+                            objectName: "subtitlesField"
+                            Layout.fillWidth: true
+                            mono: true
+                            placeholderText: "en,de (empty: none)"
+                            text: mediaSection.read("subtitles")
+                            Accessible.name: "Subtitle languages"
+                            onEditingFinished: mediaSection.store("subtitles", text)
+                        }
+                    }
+                    MetroText {
+                        Layout.fillWidth: true
+                        text: SettingsText.mediaNote
+                        size: Theme.sizeSmall
+                        color: Theme.muted
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
+                    }
+                }
             }
 
             // ================= App settings =================

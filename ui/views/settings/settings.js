@@ -101,3 +101,17 @@ const acknowledgments = [
       credit: "The JetBrains Mono Project Authors" },
     { name: "Lucide icons", license: "ISC License", credit: "Lucide Contributors" }
 ]
+
+// The Media servers section's on/off choices, by their kelvo-cli names.
+const mediaToggles = [
+    { name: "thumbnails", label: "Save each video's thumbnail (<name>-poster.jpg)" },
+    { name: "automatic-captions", label: "Use automatic captions when a language has no subtitles" },
+    { name: "sponsor-chapters", label: "Mark sponsor segments as chapters" },
+    { name: "upload-date-as-file-time", label: "Upload date as the file's date" },
+    { name: "keep-archives-out", label: "Keep _archive folders out of media libraries" }
+]
+
+const mediaNote = "Subtitles are saved as <name>.<language>.srt; a language a video lacks is "
+        + "skipped. Sponsor chapters send each video's id to SponsorBlock to look up its "
+        + "segments; nothing is cut. The file's date becomes the upload day and the .nfo "
+        + "records when kelvo saved it. Archives get .ignore and .nomedia files."
