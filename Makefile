@@ -4,10 +4,11 @@
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 INSTALL_BUILD ?= build-release
+PACKAGE_BUILD ?= build-package
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitize bench fuzz deps build build-sanitize install uninstall clean
+.PHONY: run test test-sanitize bench fuzz deps build build-sanitize install uninstall package clean
 
 run: build
 	@scripts/run $(BUILD)
@@ -39,6 +40,14 @@ install: deps
 	cmake --build $(INSTALL_BUILD) -j $(JOBS)
 	$(SUDO) cmake --install $(INSTALL_BUILD) --prefix $(PREFIX)
 
+# A Debian package of a Release build labelled with the project version, made by CPack from the
+# install rules (packaging/package.cmake): $(PACKAGE_BUILD)/kelvo_<version>_<arch>.deb.
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_TESTS=OFF -DKELVO_BENCH=OFF -DKELVO_DEV_BUILD=OFF
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/kelvo_*.deb
+
 uninstall:
 	@test -f $(INSTALL_BUILD)/install_manifest.txt || { echo "nothing installed from $(INSTALL_BUILD)"; exit 1; }
 	$(SUDO) xargs -d '\n' rm -f -- < $(INSTALL_BUILD)/install_manifest.txt
@@ -52,4 +61,4 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(INSTALL_BUILD) build-bench
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(INSTALL_BUILD) $(PACKAGE_BUILD) build-bench
