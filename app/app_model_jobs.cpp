@@ -1,0 +1,356 @@
+// The job runner: the automatic and the user's syncs, single downloads, the clipboard
+// shortcut's download and the progress of the running job.
+
+#include "app/app_model_parts.h"
+
+namespace kelvo {
+
+using namespace model_detail;
+
+void AppModel::pollProgress() {
+    fs::path folder;
+    std::string baseName;
+    {
+        std::lock_guard lock(progress_->mutex);
+        if (!progress_->downloading) {
+            setProgress(syncIndex_, syncTotal_, 0);
+            return;
+        }
+        folder = progress_->folder;
+        baseName = progress_->baseName;
+    }
+    setProgress(syncIndex_, syncTotal_,
+                static_cast<qint64>(kelvo::downloadedBytes(folder, baseName)));
+}
+
+bool AppModel::beginJob() {
+    if (busy_ || shutDown_) {
+        return false;
+    }
+    try {
+        // Another process (kelvo-cli beside the tray app) running a job counts as busy.
+        if (!jobLock_.tryAcquire()) {
+            return false;
+        }
+    } catch (const std::exception&) {
+        // No lock file can be made (the data folder is unusable): this process still runs
+        // one job at a time.
+    }
+    return true;
+}
+
+void AppModel::startWorker(std::function<void(std::stop_token)> work) {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    jobStop_ = std::stop_source();
+    {
+        std::lock_guard lock(progress_->mutex);
+        progress_->downloading = false;
+    }
+    progressTimer_->start();
+    worker_ = std::thread([work = std::move(work), stop = jobStop_.get_token()] { work(stop); });
+}
+
+void AppModel::finishJob(JobKind kind, bool ok, const QStringList& results) {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    jobLock_.release();
+    progressTimer_->stop();
+    setProgress(0, 0, 0);
+    setBusy(false);
+    setCurrentTitle(std::nullopt);
+    refresh();
+    emit jobFinished(kind, ok, results);
+}
+
+AppModel::JobStart AppModel::syncDue() {
+    if (busy_) {
+        return JobStart::busy;
+    }
+    // After YouTube refused this computer the automatic checks wait; "Sync now" does not.
+    if (backoff_.holds(QDateTime::currentDateTimeUtc())) {
+        return JobStart::nothingToDo;
+    }
+    // kelvo-cli may have checked or added playlists since the last look.
+    refresh();
+    const std::vector<PlaylistRecord> due = SyncEngine::due(
+        playlists_,
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count());
+    if (due.empty()) {
+        return JobStart::nothingToDo;
+    }
+    return runSync(due);
+}
+
+AppModel::JobStart AppModel::syncNow() {
+    if (busy_) {
+        return JobStart::busy;
+    }
+    return runSync(enabledPlaylists());
+}
+
+AppModel::JobStart AppModel::runSync(const QVariantList& playlists) {
+    std::vector<PlaylistRecord> records;
+    for (const QVariant& item : playlists) {
+        const std::int64_t id = item.toMap().value(QStringLiteral("id")).toLongLong();
+        if (std::optional<PlaylistRecord> playlist = playlistByID(id)) {
+            records.push_back(*playlist);
+        }
+    }
+    return runSync(records);
+}
+
+AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlists) {
+    if (!catalog_) {
+        return JobStart::noCatalog;
+    }
+    if (playlists.empty()) {
+        return JobStart::nothingToDo;
+    }
+    if (!beginJob()) {
+        return JobStart::busy;
+    }
+    setBusy(true);
+    setLastError(std::nullopt);
+    notifiedStartThisRun_ = false;
+
+    Catalog* catalog = catalog_.get();
+    ToolLocator locator = makeLocator();
+    std::shared_ptr<Summarizer> summarizer = makeSummarizer();
+    std::shared_ptr<JobProgress> progress = progress_;
+    const auto killGrace = std::chrono::milliseconds(options_.killGraceMs);
+    const DownloadOptions downloadOptions = settings_.downloadOptions();
+
+    startWorker([this, playlists, catalog, locator, summarizer, progress, killGrace,
+                 downloadOptions](std::stop_token stop) {
+        auto job = std::make_shared<Job>();
+        job->kind = JobKind::sync;
+        const LogCallback logLine = [this](const std::string& line) {
+            post([this, message = qs(line)] { log(message); });
+        };
+        try {
+            std::optional<YTDLPEngine> engine;
+            try {
+                engine.emplace(locator, 3, stop);
+                engine->setKillGrace(killGrace);
+                engine->setOptions(downloadOptions);
+            } catch (const std::exception& error) {
+                const QString description = errorText(error);
+                post([this, description] {
+                    setLastError(description);
+                    log(QStringLiteral("✗ ") + description);
+                });
+                job->ok = false;
+                job->results.append(QStringLiteral("✗ ") + description);
+                engine.reset();
+            }
+            if (engine) {
+                ObservedEngine observed(*engine, progress);
+                Downloader downloader(*catalog, observed, summarizer.get(), logLine);
+                downloader.setOptions(downloadOptions);
+                YTDLPPlaylistSource source(*engine);
+                SyncEngine syncEngine(*catalog, source, downloader, logLine);
+                syncEngine.setStopToken(stop);
+                syncEngine.setPauseBetweenDownloads(
+                    std::chrono::seconds(downloadOptions.pauseBetweenDownloadsSeconds));
+                syncEngine.setProgress([this](std::size_t n, std::size_t total,
+                                              const std::string&) {
+                    post([this, n, total] {
+                        setProgress(static_cast<int>(n), static_cast<int>(total), downloadedBytes_);
+                    });
+                });
+                int ready = 0;
+                int archived = 0;
+                int problems = 0;
+                // YouTube refused this computer: nothing more is fetched in this run.
+                bool refused = false;
+                bool adviseUpdate = false;
+                for (const PlaylistRecord& playlist : playlists) {
+                    if (stop.stop_requested() || refused) {
+                        break;
+                    }
+                    const QString title = qs(playlist.title);
+                    post([this, title] { log(QStringLiteral("Checking ") + title + "…"); });
+                    try {
+                        const SyncReport report = syncEngine.sync(playlist);
+                        ready += static_cast<int>(report.added.size() + report.copied.size() +
+                                                  report.restored.size());
+                        archived += static_cast<int>(report.archived.size());
+                        problems +=
+                            static_cast<int>(report.skippedSignIn.size() + report.failed.size());
+                        const QString line = QStringLiteral("✓ ") + qs(report.summary());
+                        post([this, line] { log(line); });
+                        job->results.append(line);
+                        refused = report.refused;
+                        for (const std::string& failure : report.failed) {
+                            adviseUpdate = adviseUpdate || advisesUpdate(failure);
+                        }
+                    } catch (const std::exception& error) {
+                        if (isRefusal(error)) {
+                            refused = true;
+                            continue;
+                        }
+                        adviseUpdate = adviseUpdate || advisesUpdate(error.what());
+                        const QString text = title + QStringLiteral(": ") + errorText(error);
+                        post([this, text] {
+                            setLastError(text);
+                            log(QStringLiteral("✗ ") + text);
+                        });
+                        job->ok = false;
+                        job->results.append(QStringLiteral("✗ ") + text);
+                    }
+                    post([this] { setProgress(0, 0, 0); });
+                }
+                if (refused) {
+                    post([this] { reportRefusal(); });
+                    job->ok = false;
+                    job->results.append(QStringLiteral("✗ ") +
+                                        QString::fromUtf8(EngineError::refusedMessage.data(),
+                                                          EngineError::refusedMessage.size()));
+                } else {
+                    if (const std::optional<QString> body =
+                            syncNotificationBody(ready, archived, problems)) {
+                        post([this, text = *body] { notify(text); });
+                    }
+                    if (!stop.stop_requested()) {
+                        post([this] { backoff_.clear(); });
+                    }
+                }
+                if (adviseUpdate) {
+                    post([this] { log(updateAdviceLine); });
+                }
+            }
+        } catch (const std::exception& error) {
+            // Building the pipeline failed; the run reports it like a failed engine.
+            const QString description = errorText(error);
+            post([this, description] {
+                setLastError(description);
+                log(QStringLiteral("✗ ") + description);
+            });
+            job->ok = false;
+            job->results.append(QStringLiteral("✗ ") + description);
+        }
+        post([this, job] { finishJob(job->kind, job->ok, job->results); });
+    });
+    return JobStart::started;
+}
+
+AppModel::JobStart AppModel::download(const QString& link, bool fromClipboard) {
+    if (!catalog_) {
+        setLastError(QStringLiteral("The catalog is not open — quit and reopen kelvo."));
+        notify(QStringLiteral(
+            "Download not started: the catalog is not open. Quit and reopen kelvo."));
+        return JobStart::noCatalog;
+    }
+    const QString trimmed = trimHorizontal(link);
+    if (trimmed.isEmpty()) {
+        return JobStart::nothingToDo;
+    }
+    if (!beginJob()) {
+        return JobStart::busy;
+    }
+    setBusy(true);
+    setLastError(std::nullopt);
+    notifiedStartThisRun_ = fromClipboard;
+
+    Catalog* catalog = catalog_.get();
+    ToolLocator locator = makeLocator();
+    std::shared_ptr<Summarizer> summarizer = makeSummarizer();
+    std::shared_ptr<JobProgress> progress = progress_;
+    const fs::path folder = ss(singlesRoot());
+    const std::string target = ss(trimmed);
+    const auto killGrace = std::chrono::milliseconds(options_.killGraceMs);
+    const DownloadOptions downloadOptions = settings_.downloadOptions();
+
+    startWorker([this, catalog, locator, summarizer, progress, folder, target, killGrace,
+                 downloadOptions](std::stop_token stop) {
+        auto job = std::make_shared<Job>();
+        job->kind = JobKind::download;
+        const LogCallback logLine = [this](const std::string& line) {
+            post([this, message = qs(line)] { log(message); });
+        };
+        try {
+            YTDLPEngine engine(locator, 3, stop);
+            engine.setKillGrace(killGrace);
+            engine.setOptions(downloadOptions);
+            ObservedEngine observed(engine, progress);
+            Downloader downloader(*catalog, observed, summarizer.get(), logLine);
+            downloader.setOptions(downloadOptions);
+            const GetResult result = downloader.get(target, folder);
+            post([this] { backoff_.clear(); });
+            const QString name = qs(result.file.filename().string());
+            const QString stem = qs(result.file.stem().string());
+            post([this, name, stem] {
+                log(QStringLiteral("✓ Saved ") + name);
+                notify(QStringLiteral("Ready: ") + stem);
+            });
+            job->results.append(qs(result.file.string()));
+        } catch (const std::exception& error) {
+            const QString description = errorText(error);
+            const bool refused = isRefusal(error);
+            const bool adviseUpdate = advisesUpdate(error.what());
+            post([this, description, refused, adviseUpdate] {
+                setLastError(description);
+                log(QStringLiteral("✗ ") + description);
+                notify(QStringLiteral("Download failed: ") + description);
+                if (refused) {
+                    backoff_.recordRefusal(QDateTime::currentDateTimeUtc());
+                }
+                if (adviseUpdate) {
+                    log(updateAdviceLine);
+                }
+            });
+            job->ok = false;
+            job->results.append(QStringLiteral("✗ ") + description);
+        }
+        post([this, job] { finishJob(job->kind, job->ok, job->results); });
+    });
+    return JobStart::started;
+}
+
+void AppModel::downloadFromClipboard() {
+    const QString text = services_.clipboard ? services_.clipboard->text() : QString();
+    const std::optional<YouTubeLink> link = YouTubeLink::classify(ss(text));
+    if (!link) {
+        notify(clipboardRefusal(text));
+        return;
+    }
+    if (link->isPlaylist()) {
+        notify(QStringLiteral(
+            "That's a playlist link. The shortcut downloads single videos for now."));
+        return;
+    }
+    bool busy = busy_;
+    if (!busy) {
+        // A job of another process counts as busy too. The lock is taken for real by the job.
+        try {
+            busy = !jobLock_.tryAcquire();
+            jobLock_.release();
+        } catch (const std::exception&) {
+            busy = false;
+        }
+    }
+    if (busy) {
+        notify(
+            QStringLiteral("Busy with another download — copy the link again when it finishes."));
+        return;
+    }
+    const QString url = qs(link->url);
+    notify(QStringLiteral("Downloading from clipboard: ") + url);
+    download(url, true);
+}
+
+void AppModel::reportRefusal() {
+    const std::chrono::minutes delay = backoff_.recordRefusal(QDateTime::currentDateTimeUtc());
+    const QString text =
+        QString::fromUtf8(EngineError::refusedMessage.data(), EngineError::refusedMessage.size()) +
+        QStringLiteral(" Automatic checks wait ") + RefusalBackoff::delayText(delay) +
+        QLatin1Char('.');
+    setLastError(text);
+    log(QStringLiteral("✗ ") + text);
+    notify(text);
+}
+
+}  // namespace kelvo
