@@ -209,8 +209,8 @@ Item {
         }
 
         function test_sections_and_rows_follow_the_model() {
-            compare(sections("downloadGroup"),
-                    ["Library folder", "Playlist downloads", "Single downloads", "Download quality"])
+            compare(sections("downloadGroup"), ["Library folder", "Playlist downloads", "Single downloads",
+                                                "Download quality", "Requests to YouTube", "Media servers"])
             for (const [shortcut, shown, note, status, line, tone] of [
                      [true, "Ctrl+Alt+Y", "press Ctrl+Alt+Y.", "", "Checking…", "warning"],
                      [false, "Unavailable", "popover instead.", "Unavailable: no", "Unavailable: no", "warning"],
