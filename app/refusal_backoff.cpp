@@ -47,7 +47,7 @@ int RefusalBackoff::refusals() const {
 std::optional<QDateTime> RefusalBackoff::until() const {
     settings_->sync();
     const QDateTime until =
-        QDateTime::fromString(settings_->value(untilKey).toString(), Qt::ISODate);
+        QDateTime::fromString(settings_->value(untilKey).toString(), Qt::ISODateWithMs);
     if (!until.isValid()) {
         return std::nullopt;
     }
@@ -63,7 +63,8 @@ std::chrono::minutes RefusalBackoff::recordRefusal(const QDateTime& now) {
     const int count = refusals() + 1;
     const std::chrono::minutes delay = delayAfter(count);
     settings_->setValue(refusalsKey, count);
-    settings_->setValue(untilKey, now.toUTC().addSecs(delay.count() * 60).toString(Qt::ISODate));
+    settings_->setValue(untilKey,
+                        now.toUTC().addSecs(delay.count() * 60).toString(Qt::ISODateWithMs));
     settings_->sync();
     return delay;
 }

@@ -19,7 +19,7 @@ class YTDLPPlaylistSource : public PlaylistSource {
         std::optional<std::string> id;
         std::optional<std::string> title;
         std::optional<std::string> availability;
-        std::optional<std::string> liveStatus;  // "live_status"
+        std::optional<std::string> liveStatus{};  // "live_status"
     };
     struct Flat {
         std::optional<std::string> id;

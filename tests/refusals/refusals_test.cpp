@@ -1,0 +1,356 @@
+// YouTube refusing this computer (HTTP 429, the bot check), the automatic checks' back-off,
+// premieres and live streams that wait, the pause between downloads and yt-dlp's advice to
+// update: the engine's classification, the sync over a scripted engine, and the model against
+// the yt-dlp stand-in.
+
+#include <QDateTime>
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "app/refusal_backoff.h"
+#include "core/catalog/catalog.h"
+#include "core/engine/engine_error.h"
+#include "core/links/youtube_link.h"
+#include "core/links/ytdlp_playlist_source.h"
+#include "core/pipelines/sync_engine.h"
+#include "tests/app_model/model_world.h"
+#include "tests/support/qt.h"
+
+namespace kelvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using JobStart = AppModel::JobStart;
+
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment<QCoreApplication>);
+
+const std::string botCheck =
+    "ERROR: [youtube] bbbbbbbbbbb: Sign in to confirm you\u2019re not a bot. Use "
+    "--cookies-from-browser or --cookies for the authentication.";
+const std::string tooMany =
+    "ERROR: [youtube] bbbbbbbbbbb: Unable to download API page: HTTP Error 429: Too Many Requests";
+const std::string updateAdvice =
+    "ERROR: [youtube] fffffffffff: Unable to extract player response; please report this issue "
+    "on  https://github.com/yt-dlp/yt-dlp/issues?q= , filling out the appropriate issue template. "
+    "Confirm you are on the latest version using  yt-dlp -U";
+
+QString refusedText() {
+    return QString::fromUtf8(EngineError::refusedMessage.data(),
+                             static_cast<qsizetype>(EngineError::refusedMessage.size()));
+}
+
+TEST(Refusals, YtdlpErrorTextIsClassifiedAndItsUpdateAdviceFound) {
+    struct Case {
+        std::string text;
+        EngineError::Kind kind;
+        bool advice;
+    };
+    const Case cases[] = {
+        {tooMany, EngineError::Kind::refused, false},
+        {botCheck, EngineError::Kind::refused, false},
+        {"ERROR: [youtube] x: Sign in to confirm you're not a bot", EngineError::Kind::refused,
+         false},
+        {"ERROR: [youtube] x: The current session has been rate-limited by YouTube for up to an "
+         "hour",
+         EngineError::Kind::refused, false},
+        {"ERROR: [youtube] x: Sign in to confirm your age", EngineError::Kind::needsSignIn, false},
+        {"ERROR: unable to download video data: HTTP Error 403: Forbidden",
+         EngineError::Kind::failed, false},
+        {updateAdvice, EngineError::Kind::failed, true},
+        {"ERROR: x; please report this issue on https://yt-dl.org/bug . Make sure you are using "
+         "the latest version; see  https://yt-dl.org/update  on how to update.",
+         EngineError::Kind::failed, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const EngineError error = EngineError::classify("[debug] x\n" + c.text + "\n");
+        EXPECT_EQ(error.kind(), c.kind);
+        EXPECT_EQ(advisesUpdate(error.description()), c.advice);
+        EXPECT_FALSE(error.isTransient() && c.kind == EngineError::Kind::refused);
+    }
+    const EngineError refused = EngineError::classify(tooMany);
+    EXPECT_EQ(refused.description(), std::string(EngineError::refusedMessage));
+    EXPECT_EQ(refused.payload(), tooMany);
+}
+
+TEST(Refusals, LiveStatusesWaitAndTheReportCountsThem) {
+    const auto flat = YTDLPPlaylistSource::Flat::decode(R"({"entries": [
+        {"id": "a", "live_status": "is_upcoming"}, {"id": "b", "live_status": "is_live"},
+        {"id": "c", "live_status": "post_live"}, {"id": "d", "live_status": "was_live"},
+        {"id": "e", "live_status": "not_live"}, {"id": "f"}]})");
+    std::string waiting;
+    for (const RemoteItem& item : YTDLPPlaylistSource::itemsOf(flat)) {
+        waiting += item.waiting ? item.videoID : "";
+    }
+    EXPECT_EQ(waiting, "abc");
+
+    SyncReport report{.playlist = "Music", .unavailable = 2, .inSync = 1};
+    EXPECT_EQ(report.summary(),
+              "Music: 0 new, 0 copied, 0 restored, 0 archived, 1 unchanged, "
+              "2 unavailable on YouTube");
+    report.waiting = 3;
+    EXPECT_EQ(report.summary(),
+              "Music: 0 new, 0 copied, 0 restored, 0 archived, 1 unchanged, "
+              "2 unavailable on YouTube, 3 waiting");
+}
+
+TEST(Refusals, BackOffDoublesFromFifteenMinutesToSixHoursAndSurvivesANewStore) {
+    const std::pair<int, int> schedule[] = {{1, 15},  {2, 30},  {3, 60},  {4, 120},
+                                            {5, 240}, {6, 360}, {7, 360}, {40, 360}};
+    for (const auto& [refusals, minutes] : schedule) {
+        EXPECT_EQ(RefusalBackoff::delayAfter(refusals).count(), minutes) << refusals;
+    }
+    EXPECT_EQ(RefusalBackoff::delayText(std::chrono::minutes(30)), "30 min");
+    EXPECT_EQ(RefusalBackoff::delayText(std::chrono::minutes(360)), "6 h");
+
+    Sandbox box;
+    const QString file = QString::fromStdString((box / "kelvo.conf").string());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    RefusalBackoff(file).recordRefusal(now);
+    EXPECT_EQ(RefusalBackoff(file).recordRefusal(now), std::chrono::minutes(30));
+    const RefusalBackoff reread(file);
+    EXPECT_EQ(reread.refusals(), 2);
+    EXPECT_TRUE(reread.holds(now.addSecs(29 * 60)));
+    EXPECT_FALSE(reread.holds(now.addSecs(30 * 60)));
+    RefusalBackoff(file).clear();
+    EXPECT_EQ(reread.refusals(), 0);
+    EXPECT_FALSE(reread.holds(now));
+}
+
+// ---- The sync over a scripted engine and playlist ----
+
+class ScriptedEngine : public DownloadEngine {
+  public:
+    VideoMetadata metadata(std::string_view link) override {
+        const std::string id(link.substr(link.find("v=") + 2));
+        VideoMetadata meta;
+        meta.id = id;
+        meta.title = "Video " + id;
+        return meta;
+    }
+    fs::path download(std::string_view link, const fs::path& folder,
+                      std::string_view baseName) override {
+        const std::string id(link.substr(link.find("v=") + 2));
+        downloads.push_back(id);
+        if (refuse.contains(id)) {
+            throw EngineError::refused(tooMany);
+        }
+        const fs::path file = folder / (std::string(baseName) + ".mp4");
+        writeFile(file, "video");
+        return file;
+    }
+    std::set<std::string> refuse;
+    std::vector<std::string> downloads;
+};
+
+class ListedSource : public PlaylistSource {
+  public:
+    std::optional<RemotePlaylist> playlist(std::string_view id) override {
+        return RemotePlaylist{std::string(id), "Music", {}};
+    }
+    std::vector<RemoteItem> items(std::string_view) override { return entries; }
+    std::vector<RemoteItem> entries;
+};
+
+class SyncTest : public ::testing::Test {
+  protected:
+    SyncTest() {
+        id = catalog.addPlaylist("PL1", "Music", (box / "lib").string(), 30);
+        syncEngine.setStopToken(stop.get_token());
+    }
+    PlaylistRecord playlist() { return catalog.playlists().front(); }
+    static RemoteItem entry(const std::string& id, bool waiting = false) {
+        return {.videoID = id, .title = "Video " + id, .available = true, .waiting = waiting};
+    }
+    std::optional<VideoStatus> status(const std::string& videoID) {
+        const auto video = catalog.video(videoID);
+        return video ? std::optional(video->status) : std::nullopt;
+    }
+
+    Sandbox box;
+    Catalog catalog{box / "catalog.sqlite"};
+    std::int64_t id = 0;
+    ScriptedEngine engine;
+    ListedSource source;
+    std::vector<std::string> lines;
+    std::mutex linesMutex;
+    LogCallback log = [this](const std::string& line) {
+        std::lock_guard lock(linesMutex);
+        lines.push_back(line);
+    };
+    Downloader downloader{catalog, engine, nullptr, log};
+    SyncEngine syncEngine{catalog, source, downloader, log};
+    std::stop_source stop;
+};
+
+// A refused download stops the downloads: that entry and the later ones wait, unrecorded as
+// failures; a premiere waits too; an entry that left the playlist is still archived and the
+// check time stays unset. The next run without a refusal fetches them all but the premiere,
+// which a later listing shows as a plain video.
+TEST_F(SyncTest, ARefusalStopsDownloadsButArchivesAndTheWaitingAreFetchedLater) {
+    const fs::path folder = playlist().folder();
+    writeFile(folder / "gone.mp4", "old");
+    VideoRecord gone;
+    gone.videoID = "gone";
+    gone.title = "Gone";
+    gone.status = VideoStatus::done;
+    catalog.upsertVideo(gone);
+    catalog.upsertItem(id, "gone", (folder / "gone.mp4").string(), std::nullopt);
+
+    source.entries = {entry("a"), entry("b"), entry("c"), entry("live", true)};
+    engine.refuse = {"b"};
+    const SyncReport first = syncEngine.sync(playlist());
+    EXPECT_TRUE(first.refused);
+    EXPECT_EQ(first.summary(),
+              "Music: 1 new, 0 copied, 0 restored, 1 archived, 0 unchanged, 3 waiting");
+    EXPECT_EQ(engine.downloads, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(status("b"), VideoStatus::queued);
+    EXPECT_EQ(catalog.video("b")->error, std::nullopt);
+    EXPECT_EQ(status("c"), std::nullopt);
+    EXPECT_TRUE(fs::exists(folder / "_archive" / "gone.mp4"));
+    EXPECT_FALSE(playlist().lastCheckedAt);
+
+    engine.refuse.clear();
+    const SyncReport second = syncEngine.sync(playlist());
+    EXPECT_FALSE(second.refused);
+    EXPECT_EQ(second.added, (std::vector<std::string>{"Video b", "Video c"}));
+    EXPECT_EQ(second.waiting, 1);
+    EXPECT_TRUE(playlist().lastCheckedAt);
+
+    source.entries.back().waiting = false;
+    EXPECT_EQ(syncEngine.sync(playlist()).added, std::vector<std::string>{"Video live"});
+    EXPECT_EQ(status("live"), VideoStatus::done);
+}
+
+// The pause comes between downloads only, and a stop ends it at once.
+TEST_F(SyncTest, ThePauseComesBetweenDownloadsAndAStopEndsIt) {
+    source.entries = {entry("a"), entry("b"), entry("c")};
+    syncEngine.setPauseBetweenDownloads(std::chrono::milliseconds(20));
+    EXPECT_EQ(syncEngine.sync(playlist()).added.size(), 3u);
+    EXPECT_EQ(std::ranges::count_if(
+                  lines, [](const std::string& line) { return line.starts_with("Pausing "); }),
+              2);
+
+    source.entries.push_back(entry("d"));
+    syncEngine.setPauseBetweenDownloads(std::chrono::minutes(10));
+    std::atomic<bool> stopped = false;
+    std::thread run([&] {
+        try {
+            syncEngine.sync(playlist());
+        } catch (const EngineError& error) {
+            stopped = error.isStopped();
+        }
+    });
+    const bool waiting = processEventsUntil([&] {
+        std::lock_guard lock(linesMutex);
+        return !lines.empty() && lines.back() == "Pausing 600 s before the next download…";
+    });
+    stop.request_stop();
+    run.join();
+    EXPECT_TRUE(waiting);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(engine.downloads.size(), 3u);
+}
+
+// ---- The model against the yt-dlp stand-in ----
+
+class ModelRefusalTest : public ::testing::Test {
+  protected:
+    static std::string vid(char letter) { return std::string(11, letter); }
+    AppModel& start() {
+        model.reset();
+        model = std::make_unique<AppModel>(world.services(), world.options());
+        return *model;
+    }
+    bool runJob(JobStart start) {
+        return start == JobStart::started &&
+               processEventsUntil([&] { return !model->isBusy(); }, 60000);
+    }
+    int activityWith(const QString& text) const {
+        return static_cast<int>(std::ranges::count_if(
+            model->activity(), [&](const QString& line) { return line.contains(text); }));
+    }
+    int notificationsWith(const QString& text) const {
+        return static_cast<int>(std::ranges::count_if(
+            world.record->notifications, [&](const QString& body) { return body.contains(text); }));
+    }
+    void video(char letter, FakeBehaviour behaviour = FakeBehaviour::ok,
+               const std::string& message = {}) {
+        world.service.addVideo({.id = vid(letter),
+                                .behaviour = behaviour,
+                                .phase = FakePhase::info,
+                                .message = message});
+    }
+
+    ModelWorld world;
+    std::unique_ptr<AppModel> model;
+};
+
+// A bot check stops the run (the second playlist is not even listed) with one line and one
+// notification; the automatic check then waits 15 minutes, a refused "Sync now" makes it 30,
+// a restart keeps it, and a run without a refusal ends it.
+TEST_F(ModelRefusalTest, ARefusalStopsTheRunAndBacksOffTheAutomaticChecks) {
+    AppModel& m = start();
+    for (char letter : {'a', 'c', 'd'}) {
+        video(letter);
+    }
+    video('b', FakeBehaviour::fail, botCheck);
+    world.service.addPlaylist({.id = "PL1",
+                               .title = "Music",
+                               .entries = {{.id = vid('a')}, {.id = vid('b')}, {.id = vid('c')}}});
+    world.service.addPlaylist({.id = "PL2", .title = "Talks", .entries = {{.id = vid('d')}}});
+    for (const char* id : {"PL1", "PL2"}) {
+        m.catalog()->addPlaylist(id, id, m.playlistRoot().toStdString(), 30);
+    }
+    m.refresh();
+
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    ASSERT_TRUE(runJob(m.syncNow()));
+    EXPECT_EQ(activityWith("PL1: 1 new, 0 copied, 0 restored, 0 archived, 0 unchanged, 2 waiting"),
+              1);
+    EXPECT_EQ(activityWith(refusedText()), 1);
+    EXPECT_EQ(notificationsWith(refusedText() + " Automatic checks wait 15 min."), 1);
+    EXPECT_EQ(notificationsWith("ready"), 0);
+    EXPECT_EQ(world.service.callsWith("--flat-playlist"), 1);
+    EXPECT_FALSE(m.catalog()->video(vid('b')));
+    EXPECT_EQ(m.lastError(), refusedText() + " Automatic checks wait 15 min.");
+    EXPECT_EQ(m.syncDue(), JobStart::nothingToDo);
+
+    ASSERT_TRUE(runJob(m.syncNow()));
+    EXPECT_EQ(m.refusalBackoff().refusals(), 2);
+    const QDateTime until = *m.refusalBackoff().until();
+    EXPECT_GE(until, before.addSecs(30 * 60));
+    EXPECT_LE(until, QDateTime::currentDateTimeUtc().addSecs(30 * 60));
+
+    AppModel& restarted = start();
+    EXPECT_EQ(restarted.syncDue(), JobStart::nothingToDo);
+    EXPECT_EQ(restarted.refusalBackoff().until(), until);
+
+    video('b');
+    ASSERT_TRUE(runJob(restarted.syncNow()));
+    EXPECT_EQ(restarted.refusalBackoff().refusals(), 0);
+    EXPECT_EQ(restarted.catalog()->video(vid('c'))->status, VideoStatus::done);
+    EXPECT_EQ(restarted.catalog()->video(vid('d'))->status, VideoStatus::done);
+}
+
+// A single download meeting a refusal fails with the plain message, not as needing sign-in; one
+// failing with yt-dlp's advice to update adds the line that says how, once.
+TEST_F(ModelRefusalTest, SingleDownloadsReportRefusalsAndUpdateAdvice) {
+    AppModel& m = start();
+    video('e', FakeBehaviour::fail, tooMany);
+    video('f', FakeBehaviour::fail, updateAdvice);
+    ASSERT_TRUE(runJob(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('e'))))));
+    EXPECT_EQ(m.lastError(), refusedText());
+    EXPECT_EQ(notificationsWith("Download failed: " + refusedText()), 1);
+    EXPECT_EQ(m.refusalBackoff().refusals(), 1);
+    EXPECT_EQ(activityWith("kelvo-cli tools update"), 0);
+
+    ASSERT_TRUE(runJob(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('f'))))));
+    EXPECT_EQ(activityWith("Update yt-dlp\u201d in Settings"), 1);
+    EXPECT_EQ(activityWith("kelvo-cli tools update"), 1);
+}
+
+}  // namespace
+}  // namespace kelvo::test
