@@ -24,7 +24,6 @@
 namespace kelvo {
 namespace {
 
-using namespace std::chrono_literals;
 using test::processEventsUntil;
 
 [[maybe_unused]] auto* const qt =
@@ -47,8 +46,8 @@ QDBusConnection nowhere() {
 struct BusService {
     BusService(const QString& service, const QString& path, QObject* object)
         : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, service)) {
-        EXPECT_TRUE(bus.registerObject(path, object, QDBusConnection::ExportScriptableSlots));
-        EXPECT_TRUE(bus.registerService(service));
+        EXPECT_TRUE(bus.registerObject(path, object, QDBusConnection::ExportScriptableSlots) &&
+                    bus.registerService(service));
     }
     ~BusService() { QDBusConnection::disconnectFromBus(bus.name()); }
     QDBusConnection bus;
@@ -77,7 +76,7 @@ TEST(DBusNotifierTest, DunstShowsTheExactTextElseTheFallbackDoes) {
         DBusNotifier(fallback).notify("kelvo", "3 videos · Über & <b>co</b>");
         std::string printed;  // up to the "}" closing the notification
         ASSERT_TRUE(processEventsUntil([&] {
-            while (const auto line = dunst.readLine(10ms)) {
+            while (const auto line = dunst.readLine(std::chrono::milliseconds(10))) {
                 printed += "\n" + *line;
             }
             return printed.find("\n}") != std::string::npos;
@@ -114,13 +113,11 @@ TEST(X11HotKeyTest, CtrlAltYIsGrabbedAloneAndFiresAlsoWithNumLock) {
     ASSERT_TRUE(grab(ctrlAlt));
     X11HotKey refused;
     EXPECT_FALSE(refused.registerShortcut([] {}));
-    EXPECT_FALSE(refused.isActive());
     std::free(xcb_request_check(other, xcb_ungrab_key_checked(other, y, root, ctrlAlt)));
 
     X11HotKey hotKey;
     int presses = 0;
     ASSERT_TRUE(hotKey.registerShortcut([&presses] { ++presses; }));
-    EXPECT_TRUE(hotKey.isActive());
     EXPECT_EQ(test::runProcess({"xdotool", "key", "ctrl+alt+y"}).status, 0);
     EXPECT_TRUE(processEventsUntil([&presses] { return presses == 1; }));
     EXPECT_EQ(test::runProcess({"xdotool", "key", "Num_Lock", "ctrl+alt+y", "Num_Lock"}).status, 0);
@@ -224,7 +221,6 @@ TEST(LogindWakeObserverTest, EachWakeUpCountsOnce) {
 
 TEST(FontRegistrationTest, RegistersBundledFontsAndReportsTheBrokenOnes) {
     test::Sandbox box;
-    std::filesystem::create_directories(box / "empty");
     test::writeFile(
         box / "fonts/JetBrainsMono.ttf",
         test::readFile("/usr/share/fonts/truetype/jetbrains-mono/JetBrainsMono-Bold.ttf"));
@@ -234,7 +230,7 @@ TEST(FontRegistrationTest, RegistersBundledFontsAndReportsTheBrokenOnes) {
          {std::tuple{QStringList{qpath(box.root()), qpath(box / "fonts")}, 1,
                      "kelvo: font registration failed: " + (box / "broken.ttf").string() +
                          " is not a usable font file\n"},
-          {QStringList{qpath(box / "empty")}, 0,
+          {QStringList{qpath(box / "none")}, 0,
            "kelvo: no bundled fonts found; falling back to system fonts\n"}}) {
         char* text = nullptr;
         std::size_t size = 0;

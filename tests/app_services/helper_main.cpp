@@ -9,8 +9,6 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <cstdio>
-#include <string>
 
 #include "app/activity_log.h"
 #include "app/job_lock.h"
@@ -19,9 +17,7 @@
 int main(int argc, char** argv) {
     const std::string command = argc >= 3 ? argv[1] : "";
     const QString argument = argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QString();
-    const auto say = [](const char* word) {
-        return std::printf("%s\n", word), std::fflush(stdout);
-    };
+    const auto say = [](const char* word) { return std::puts(word), std::fflush(stdout); };
     if (command == "hold-lock") {
         kelvo::JobLock lock(argument);
         say(lock.tryAcquire() ? "locked" : "busy");
@@ -35,22 +31,17 @@ int main(int argc, char** argv) {
     } else if (command == "instance") {
         QCoreApplication app(argc, argv);
         kelvo::SingleInstance instance(argument);
-        switch (instance.claim()) {
-            case kelvo::SingleInstance::Role::handedOver:
-                return say("handedOver");
-            case kelvo::SingleInstance::Role::noAnswer:
-                return say("noAnswer");
-            case kelvo::SingleInstance::Role::primary:
-                say("primary");
+        const auto role = instance.claim();
+        if (role != kelvo::SingleInstance::Role::primary) {
+            return say(role == kelvo::SingleInstance::Role::handedOver ? "handedOver" : "noAnswer");
         }
+        say("primary");
         QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app, [&] {
             say("shown");
             // Let the answer reach the asking process before going.
             QTimer::singleShot(100, &app, &QCoreApplication::quit);
         });
         return QCoreApplication::exec();
-    } else {
-        return 2;
     }
     return 0;
 }

@@ -35,7 +35,6 @@ class Setup : public QObject {
 
 int main(int argc, char** argv) {
     const std::filesystem::path scratch = kelvo::test::enterScratchHome("kelvo-qml");
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     Setup setup;
     const int status =
         quick_test_main_with_setup(argc, argv, "kelvo_ui", KELVO_UI_TEST_DIR, &setup);
@@ -44,17 +43,3 @@ int main(int argc, char** argv) {
 }
 
 #include "quick_test_main.moc"
-
-// Qt 6.4's scene graph keeps the textures of Image items (and the images behind them, made by
-// kelvo's icon provider) in its render context until the process ends, so LeakSanitizer sees
-// them as leaked in sanitizer builds. They are Qt's, allocated only under these two functions.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:QQuickPixmap::load\n"
-           "leak:QSGRenderContext::textureForFactory\n";
-}
-
-// Qt is built without frame pointers: only the slow unwinder sees those two functions in the
-// allocation stacks.
-extern "C" const char* __asan_default_options() {
-    return "fast_unwind_on_malloc=0";
-}

@@ -29,13 +29,10 @@ Item {
             failOnWarning(/.?/)
             model = createTemporaryObject(modelComponent, testHost)
             popover = createTemporaryObject(popoverComponent, testHost, { model: model })
-            verify(popover !== null)
         }
 
         function child(name) {
-            const found = findChild(popover, name)
-            verify(found !== null, "no item " + name)
-            return found
+            return findChild(popover, name) || fail("no item " + name)
         }
 
         // The texts of the status lines on show, in order, after the status label.

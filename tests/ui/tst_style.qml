@@ -3,8 +3,8 @@ import QtTest
 import Kelvo.Style
 import "../../ui/style/flow.js" as Flow
 
-// Kelvo.Style: the appearance setting, the palette following it, the font rules, and the line
-// breaking of MetroFlow on fixed sizes and on real items.
+// Kelvo.Style: the appearance setting, the palette following it (dark or light as drawn), the
+// bundled fonts, and the line breaking of MetroFlow on fixed sizes and on real items.
 // The TestCases are never visible: the items under test live in this host. Each waits for
 // windowShown, so that all have registered before the first runs (one that ran at once could end
 // the run before the next had registered).
@@ -24,16 +24,6 @@ Item {
             Theme.appearance = "dark"
         }
 
-        function test_appearance() {
-            compare(["light", "matrix", "system", "sepia", "", undefined].map(
-                        stored => AppAppearance.normalized(stored)),
-                    ["light", "matrix", "system", "dark", "dark", "dark"])
-            compare([["matrix", false], ["nonsense", false], ["light", true], ["system", true],
-                     ["system", false]].map(([stored, systemIsDark]) =>
-                        AppAppearance.drawsDark(stored, systemIsDark)),
-                    [true, true, false, true, false])
-        }
-
         function test_paletteFollowsTheAppearance() {
             const palettes = {}
             for (const appearance of ["dark", "light", "matrix", "system", "sepia"]) {
@@ -46,18 +36,10 @@ Item {
             verify(palettes.dark.every((colour, i) => colour !== palettes.light[i]))
             verify(palettes.dark.every((colour, i) => colour !== palettes.matrix[i]))
             compare(palettes.sepia, palettes.dark)
+            compare(["", undefined].map(stored => AppAppearance.normalized(stored)), ["dark", "dark"])
             compare(palettes.system, Theme.systemIsDark ? palettes.dark : palettes.light)
-        }
-
-        function test_fonts() {
             // The bundled fonts are registered and used.
             compare([Theme.textFamily, Theme.monoFamily], ["Inter", "JetBrains Mono"])
-            // Inter: bold and heavier, semibold, medium, else regular; JetBrains Mono: semibold
-            // and heavier, medium, else regular.
-            compare([Font.Black, Font.Bold, Font.DemiBold, Font.Medium, Font.Normal, Font.Light].map(
-                        weight => [Theme.textWeight(weight), Theme.monoWeight(weight)]),
-                    [[Font.Bold, Font.Bold], [Font.Bold, Font.Bold], [Font.DemiBold, Font.Bold],
-                     [Font.Medium, Font.Medium], [Font.Normal, Font.Normal], [Font.Normal, Font.Normal]])
         }
     }
 
@@ -72,12 +54,9 @@ Item {
         // Items of fixed widths (height 10, or `heights[i]`); an item wider than the proposal
         // takes the proposed width and grows to 30 high.
         function measurer(widths, heights) {
-            return function (index, proposed) {
-                const h = heights ? heights[index] : 10
-                if (proposed === undefined)
-                    return { width: widths[index], height: h }
-                return { width: Math.min(widths[index], proposed), height: 30 }
-            }
+            return (index, proposed) => proposed === undefined
+                ? { width: widths[index], height: heights ? heights[index] : 10 }
+                : { width: Math.min(widths[index], proposed), height: 30 }
         }
 
         function test_rows() {
