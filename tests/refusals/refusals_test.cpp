@@ -276,12 +276,9 @@ class ModelRefusalTest : public ::testing::Test {
         return static_cast<int>(std::ranges::count_if(
             world.record->notifications, [&](const QString& body) { return body.contains(text); }));
     }
-    void video(char letter, FakeBehaviour behaviour = FakeBehaviour::ok,
-               const std::string& message = {}) {
-        world.service.addVideo({.id = vid(letter),
-                                .behaviour = behaviour,
-                                .phase = FakePhase::info,
-                                .message = message});
+    void video(char letter, FakeBehaviour behaviour = FakeBehaviour::ok) {
+        world.service.addVideo(
+            {.id = vid(letter), .behaviour = behaviour, .phase = FakePhase::info});
     }
 
     ModelWorld world;
@@ -296,7 +293,7 @@ TEST_F(ModelRefusalTest, ARefusalStopsTheRunAndBacksOffTheAutomaticChecks) {
     for (char letter : {'a', 'c', 'd'}) {
         video(letter);
     }
-    video('b', FakeBehaviour::fail, botCheck);
+    video('b', FakeBehaviour::botCheck);
     world.service.addPlaylist({.id = "PL1",
                                .title = "Music",
                                .entries = {{.id = vid('a')}, {.id = vid('b')}, {.id = vid('c')}}});
@@ -339,8 +336,8 @@ TEST_F(ModelRefusalTest, ARefusalStopsTheRunAndBacksOffTheAutomaticChecks) {
 // failing with yt-dlp's advice to update adds the line that says how, once.
 TEST_F(ModelRefusalTest, SingleDownloadsReportRefusalsAndUpdateAdvice) {
     AppModel& m = start();
-    video('e', FakeBehaviour::fail, tooMany);
-    video('f', FakeBehaviour::fail, updateAdvice);
+    video('e', FakeBehaviour::tooManyRequests);
+    video('f', FakeBehaviour::updateAdvice);
     ASSERT_TRUE(runJob(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('e'))))));
     EXPECT_EQ(m.lastError(), refusedText());
     EXPECT_EQ(notificationsWith("Download failed: " + refusedText()), 1);
@@ -350,6 +347,67 @@ TEST_F(ModelRefusalTest, SingleDownloadsReportRefusalsAndUpdateAdvice) {
     ASSERT_TRUE(runJob(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('f'))))));
     EXPECT_EQ(activityWith("Update yt-dlp\u201d in Settings"), 1);
     EXPECT_EQ(activityWith("kelvo-cli tools update"), 1);
+}
+
+// With cookies from a browser chosen, every yt-dlp run gets them first (and none before); a
+// premiere waits in the report line and is downloaded once the listing shows a plain video.
+TEST_F(ModelRefusalTest, CookiesReachEveryRunAndPremieresAreFetchedOnceShown) {
+    AppModel& m = start();
+    video('a');
+    video('p');
+    FakePlaylist remote{
+        .id = "PL1",
+        .title = "Music",
+        .entries = {{.id = vid('a')}, {.id = vid('p'), .liveStatus = "is_upcoming"}}};
+    world.service.addPlaylist(remote);
+    m.catalog()->addPlaylist("PL1", "Music", m.playlistRoot().toStdString(), 30);
+    m.refresh();
+    ASSERT_TRUE(runJob(m.syncNow()));
+    EXPECT_EQ(
+        activityWith("Music: 1 new, 0 copied, 0 restored, 0 archived, 0 unchanged, 1 waiting"), 1);
+    EXPECT_EQ(world.service.callsWith("--cookies-from-browser"), 0);
+
+    EXPECT_EQ(m.setSetting("cookies-from", "vivaldi"), "");
+    world.service.clearCalls();
+    remote.entries.back().liveStatus = "was_live";
+    world.service.addPlaylist(remote);
+    ASSERT_TRUE(runJob(m.syncNow()));
+    EXPECT_EQ(activityWith("Music: 1 new, 0 copied, 0 restored, 0 archived, 1 unchanged"), 1);
+    const auto calls = world.service.calls();
+    EXPECT_EQ(calls.size(), 3u);  // the listing, p's information and its download
+    for (const auto& call : calls) {
+        EXPECT_EQ(std::vector<std::string>(call.begin(), call.begin() + 2),
+                  (std::vector<std::string>{"--cookies-from-browser", "vivaldi"}));
+    }
+}
+
+// The Tools row reads the version kelvo runs; an update waits for no job but refuses to run
+// beside one, and a failed one leaves the job lock free again.
+TEST_F(ModelRefusalTest, TheToolsRowAndUpdatesNeverDuringAJob) {
+    AppModel& m = start();
+    m.checkTools();
+    ASSERT_TRUE(processEventsUntil([&] { return !m.ytdlpVersion().isEmpty(); }));
+    EXPECT_EQ(m.ytdlpVersion(), "2023.03.04");
+    EXPECT_GT(m.ytdlpAgeDays(), AppModel::staleToolDays);
+    EXPECT_TRUE(m.ytdlpStale());
+
+    world.service.addVideo({.id = vid('s'), .sleepSeconds = 3});
+    ASSERT_EQ(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('s')))),
+              JobStart::started);
+    m.updateYtdlp();
+    EXPECT_FALSE(m.toolsUpdating());
+    EXPECT_TRUE(m.toolsMessage().startsWith("✗ Busy")) << m.toolsMessage().toStdString();
+    ASSERT_TRUE(processEventsUntil([&] { return !m.isBusy(); }, 60000));
+
+    // Nothing listens on port 9 of this computer: the update fails and says so.
+    ScopedEnvironment releases{{"KELVO_RELEASES_BASE", "http://127.0.0.1:9"}};
+    m.updateYtdlp();
+    EXPECT_TRUE(m.toolsUpdating());
+    EXPECT_EQ(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('s')))), JobStart::busy);
+    ASSERT_TRUE(processEventsUntil([&] { return !m.toolsUpdating(); }, 60000));
+    EXPECT_TRUE(m.toolsMessage().startsWith("✗ yt-dlp was not updated: "))
+        << m.toolsMessage().toStdString();
+    EXPECT_TRUE(runJob(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('s'))))));
 }
 
 }  // namespace
