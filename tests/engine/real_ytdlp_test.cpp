@@ -1,8 +1,11 @@
 // The engine against the real yt-dlp and ffmpeg, offline: a DASH presentation with separate
 // H.264 video and AAC (m4a) audio adaptation sets, served from 127.0.0.1, is read and
-// downloaded through the exact argument lists kelvo uses, and the merged MP4 is probed.
+// downloaded through the exact argument lists kelvo uses, and the merged MP4 is probed; then
+// again from a page that adds a poster and a subtitle track, with thumbnails and subtitles on.
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "core/engine/ytdlp_engine.h"
 #include "tests/support/process.h"
@@ -60,6 +63,32 @@ TEST(RealYTDLP, ReadsAndDownloadsALocalDashPresentation) {
     EXPECT_EQ(output({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type,codec_name",
                       "-of", "csv=p=0", (folder / (base + ".mp4")).string()}),
               "h264,video\naac,audio\n");
+
+    // The same presentation in a page with a poster and an English subtitle track: the
+    // thumbnail and the subtitles land beside the video under the names media servers read.
+    output({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x36",
+            "-frames:v", "1", (site / "poster.png").string()});
+    test::writeFile(site / "en.vtt", "WEBVTT\n\n00:00:00.000 --> 00:00:01.000\nHello\n");
+    test::writeFile(site / "clip.html",
+                    "<html><head><title>Clip</title></head><body><video poster=\"poster.png\">"
+                    "<source src=\"clip.mpd\" type=\"application/dash+xml\"><track "
+                    "kind=\"subtitles\" srclang=\"en\" src=\"en.vtt\"></video></body></html>");
+    DownloadOptions extras;
+    extras.thumbnails = true;
+    extras.subtitleLanguages = {"en", "fr"};  // no French track: not an error
+    engine.setOptions(extras);
+    const fs::path media = box / "library/Media";
+    const std::string page = link.substr(0, link.rfind('/')) + "/clip.html";
+    EXPECT_EQ(engine.download(page, media, "Clip [clip]"), media / "Clip [clip].mp4");
+    std::set<std::string> written;
+    for (const auto& entry : fs::directory_iterator(media)) {
+        written.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(written, (std::set<std::string>{"Clip [clip].mp4", "Clip [clip]-poster.jpg",
+                                              "Clip [clip].en.srt"}));
+    EXPECT_TRUE(test::readFile(media / "Clip [clip]-poster.jpg").starts_with("\xFF\xD8\xFF"));
+    EXPECT_NE(test::readFile(media / "Clip [clip].en.srt").find("00:00:00,000 --> 00:00:01,000"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // A library for media servers: the extras yt-dlp is asked for, the files that travel with their
-// video through the pipelines, names near the 255-byte limit, archive markers and dates; and one
-// run of the real yt-dlp that writes a thumbnail and subtitles from a page on 127.0.0.1.
+// video through the pipelines, names near the 255-byte limit, archive markers and dates. (The
+// real yt-dlp writing a thumbnail and subtitles is in tests/engine/real_ytdlp_test.cpp.)
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,6 @@
 #include "core/links/playlist_source.h"
 #include "core/pipelines/downloader.h"
 #include "core/pipelines/sync_engine.h"
-#include "tests/support/process.h"
 #include "tests/support/sandbox.h"
 
 namespace kelvo {
@@ -292,57 +291,6 @@ TEST(MediaServers, ExtrasTravelWithTheirVideo) {
         EXPECT_EQ(all.size(), 2 * c.suffixes.size());
         EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), all.size());
     }
-}
-
-// The real yt-dlp and ffmpeg: a page with an HTML5 video (the DASH presentation), its poster
-// and an English subtitle track, all on 127.0.0.1.
-TEST(MediaServers, RealYTDLPWritesThumbnailAndSubtitles) {
-    test::Sandbox box;
-    const fs::path site = box / "site";
-    fs::create_directories(site);
-    const test::ProcessResult made = test::runProcess(
-        {"sh", "-c",
-         "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:rate=15 -f lavfi -i "
-         "sine=frequency=440:sample_rate=44100 -t 2 -map 0:v -map 1:a -c:v libx264 -pix_fmt "
-         "yuv420p -c:a aac -b:a 64k -f dash -adaptation_sets 'id=0,streams=v id=1,streams=a' "
-         "\"$0/clip.mpd\" && ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x36 -frames:v 1 "
-         "\"$0/poster.png\"",
-         site.string()});
-    ASSERT_EQ(made.status, 0) << made.err;
-    test::writeFile(site / "en.vtt", "WEBVTT\n\n00:00:00.000 --> 00:00:01.000\nHello\n");
-    test::writeFile(
-        site / "clip.html",
-        "<html><head><title>Clip</title></head><body><video poster=\"poster.png\">"
-        "<source src=\"clip.mpd\" type=\"application/dash+xml\">"
-        "<track kind=\"subtitles\" srclang=\"en\" src=\"en.vtt\"></video></body></html>");
-    fs::create_directories(box / "tools");
-    for (const char* name : {"yt-dlp", "deno", "ffmpeg"}) {
-        const auto found = ToolLocator(currentEnvironment(), std::nullopt).find(name);
-        ASSERT_TRUE(found.has_value()) << name;
-        fs::create_symlink(*found, box / "tools" / name);
-    }
-    YTDLPEngine engine(ToolLocator(std::vector<fs::path>{box / "tools"}), 1);
-    DownloadOptions options;
-    options.thumbnails = true;
-    options.subtitleLanguages = {"en", "fr"};  // no French track: not an error
-    engine.setOptions(options);
-
-    test::Process server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                          "--directory", site.string()});
-    const std::string banner = server.readLine().value_or("");
-    const auto port = banner.find(" port ");
-    ASSERT_NE(port, std::string::npos) << banner;
-    const std::string link =
-        "http://127.0.0.1:" + std::to_string(std::stoi(banner.substr(port + 6))) + "/clip.html";
-
-    const std::string base = "2024-01-31 - Clip [clip]";
-    const fs::path folder = box / "lib";
-    EXPECT_EQ(engine.download(link, folder, base), folder / (base + ".mp4"));
-    EXPECT_EQ(names(folder),
-              (std::set<std::string>{base + ".mp4", base + "-poster.jpg", base + ".en.srt"}));
-    EXPECT_TRUE(test::readFile(folder / (base + "-poster.jpg")).starts_with("\xFF\xD8\xFF"));
-    EXPECT_NE(test::readFile(folder / (base + ".en.srt")).find("00:00:00,000 --> 00:00:01,000"),
-              std::string::npos);
 }
 
 }  // namespace
