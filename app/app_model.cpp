@@ -2,6 +2,8 @@
 // other parts live beside it: app_model_jobs.cpp, app_model_playlists.cpp, app_model_library.cpp,
 // app_model_tools.cpp and app_model_reset.cpp.
 
+#include <algorithm>
+
 #include "app/app_model_parts.h"
 
 namespace kelvo {
@@ -69,6 +71,9 @@ void AppModel::startUp() {
         timer_->setInterval(options_.syncIntervalMs);
         connect(timer_, &QTimer::timeout, this, [this] { syncDue(); });
         timer_->start();
+        if (catalog_) {
+            watchCatalog();
+        }
         if (services_.wake) {
             QPointer<AppModel> self(this);
             services_.wake->start([self] {
@@ -394,6 +399,12 @@ void AppModel::notify(const QString& body) {
 
 QStringList AppModel::activityLines() const {
     return activityLog_.readNewestFirst();
+}
+
+bool AppModel::copyActivity() {
+    QStringList lines = activityLog_.readNewestFirst();
+    std::reverse(lines.begin(), lines.end());
+    return services_.clipboard && services_.clipboard->setText(lines.join(QLatin1Char('\n')));
 }
 
 bool AppModel::revealActivityLog() {

@@ -35,6 +35,8 @@
 #include "core/engine/tool_locator.h"
 #include "core/summaries/summarizer.h"
 
+class QFileSystemWatcher;
+
 namespace kelvo {
 
 class Catalog;
@@ -48,6 +50,9 @@ class AppModel : public QObject {
     Q_PROPERTY(QVariantList recent READ recentVariant NOTIFY recentChanged)
     Q_PROPERTY(QStringList activity READ activity NOTIFY activityChanged)
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
+    // Another process (kelvo-cli, the watch service) holds the job lock, as last seen: after a
+    // refused job or checkBusyElsewhere(), and looked at again every 2 s while it lasts.
+    Q_PROPERTY(bool busyElsewhere READ busyElsewhere NOTIFY busyElsewhereChanged)
     // Empty while nothing is downloading.
     Q_PROPERTY(QString currentTitle READ currentTitle NOTIFY currentTitleChanged)
     // Empty when there is no error to show.
@@ -145,6 +150,7 @@ class AppModel : public QObject {
     QVariantList recentVariant() const;
     const QStringList& activity() const { return activity_; }
     bool isBusy() const { return busy_; }
+    bool busyElsewhere() const { return busyElsewhere_; }
     QString currentTitle() const { return currentTitle_.value_or(QString()); }
     QString lastError() const { return lastError_.value_or(QString()); }
     const std::optional<QString>& lastErrorText() const { return lastError_; }
@@ -212,6 +218,8 @@ class AppModel : public QObject {
     // The single-video job: `link` (trimmed of spaces and tabs) is downloaded into Singles.
     // `fromClipboard` is true for the shortcut, which has already announced the download.
     Q_INVOKABLE JobStart download(const QString& link, bool fromClipboard = false);
+    // Looks whether another process holds the job lock (the popover asks when it opens).
+    Q_INVOKABLE void checkBusyElsewhere();
     // The shortcut's action: checks the clipboard and downloads the video link on it.
     Q_INVOKABLE void downloadFromClipboard();
 
@@ -225,7 +233,7 @@ class AppModel : public QObject {
     // The same; answers with setPlaylistFinished.
     Q_INVOKABLE void setPlaylist(const QString& link, const QString& targetPath, int intervalMin);
     // The Settings form's "Save and sync": setPlaylist into playlistRoot, then playlistSaved
-    // with the line to show ("✓ <title> → <folder> · syncing now (see the menu bar)" or
+    // with the line to show ("✓ <title> → <folder> · syncing now (see the tray icon)" or
     // "<reason> — is the playlist public or unlisted?"), and on success syncNow().
     Q_INVOKABLE void savePlaylist(const QString& link, int intervalMin);
 
@@ -256,6 +264,9 @@ class AppModel : public QObject {
     Q_INVOKABLE QVariantList entries(const QString& search, int limit) const;
     // The activity file's lines, newest first.
     Q_INVOKABLE QStringList activityLines() const;
+    // Puts the whole activity file on the system clipboard, oldest line first; false when
+    // there is no clipboard.
+    Q_INVOKABLE bool copyActivity();
     // Reveals the activity log file; false when nothing could be shown.
     Q_INVOKABLE bool revealActivityLog();
     // Asks the summarizer, in the background, whether summaries can be made.
@@ -294,6 +305,10 @@ class AppModel : public QObject {
     void recentChanged();
     void activityChanged();
     void isBusyChanged();
+    void busyElsewhereChanged();
+    // Library rows may have changed: after a removal, a retry, a job, or a write of another
+    // process to the catalog. The Library reloads.
+    void libraryChanged();
     void currentTitleChanged();
     void lastErrorChanged();
     void libraryFolderChanged();
@@ -333,6 +348,11 @@ class AppModel : public QObject {
     ToolLocator makeLocator() const;
     std::unique_ptr<Summarizer> makeSummarizer() const;
     void setBusy(bool busy);
+    void setBusyElsewhere(bool busy);
+    // A job the user asked for did not start because another one runs: lastError says so.
+    void sayRefused();
+    // Follows writes to the catalog file (other processes, this one's jobs) with libraryChanged.
+    void watchCatalog();
     void setLastError(std::optional<QString> error);
     void setCurrentTitle(std::optional<QString> title);
     void setProgress(int index, int total, qint64 bytes);
@@ -356,6 +376,7 @@ class AppModel : public QObject {
     std::vector<CatalogEntry> recent_;
     QStringList activity_;
     bool busy_ = false;
+    bool busyElsewhere_ = false;
     std::optional<QString> currentTitle_;
     std::optional<QString> lastError_;
     QString libraryFolder_;
@@ -375,6 +396,9 @@ class AppModel : public QObject {
 
     QTimer* timer_ = nullptr;
     QTimer* progressTimer_ = nullptr;
+    QTimer* elsewhereTimer_ = nullptr;
+    QTimer* catalogSettle_ = nullptr;
+    QFileSystemWatcher* catalogWatcher_ = nullptr;
     int syncIndex_ = 0;
     int syncTotal_ = 0;
     qint64 downloadedBytes_ = 0;

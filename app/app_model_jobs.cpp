@@ -30,8 +30,10 @@ bool AppModel::beginJob() {
     try {
         // Another process (kelvo-cli beside the tray app) running a job counts as busy.
         if (!jobLock_.tryAcquire()) {
+            setBusyElsewhere(true);
             return false;
         }
+        setBusyElsewhere(false);
     } catch (const std::exception&) {
         // No lock file can be made (the data folder is unusable): this process still runs
         // one job at a time.
@@ -62,6 +64,7 @@ void AppModel::finishJob(JobKind kind, bool ok, const QStringList& results) {
     setBusy(false);
     setCurrentTitle(std::nullopt);
     refresh();
+    emit libraryChanged();
     emit jobFinished(kind, ok, results);
 }
 
@@ -85,10 +88,68 @@ AppModel::JobStart AppModel::syncDue() {
 }
 
 AppModel::JobStart AppModel::syncNow() {
-    if (busy_) {
-        return JobStart::busy;
+    const JobStart answer = busy_ ? JobStart::busy : runSync(enabledPlaylists());
+    if (answer == JobStart::busy) {
+        sayRefused();
     }
-    return runSync(enabledPlaylists());
+    return answer;
+}
+
+namespace {
+
+const QString busyHereText = QStringLiteral("Busy with another job: try again when it ends.");
+const QString busyElsewhereText = QStringLiteral(
+    "Another kelvo process (kelvo-cli or the watch service) is running a job: try again when "
+    "it ends.");
+
+}  // namespace
+
+void AppModel::sayRefused() {
+    setLastError(busyElsewhere_ ? busyElsewhereText : busyHereText);
+}
+
+void AppModel::setBusyElsewhere(bool busy) {
+    if (busy == busyElsewhere_) {
+        return;
+    }
+    busyElsewhere_ = busy;
+    if (busy) {
+        // Looked at again only while the other job lasts: no wake-ups when all is idle.
+        if (elsewhereTimer_ == nullptr) {
+            elsewhereTimer_ = new QTimer(this);
+            elsewhereTimer_->setInterval(2000);
+            connect(elsewhereTimer_, &QTimer::timeout, this, &AppModel::checkBusyElsewhere);
+        }
+        elsewhereTimer_->start();
+    } else {
+        if (elsewhereTimer_ != nullptr) {
+            elsewhereTimer_->stop();
+        }
+        if (lastError_ == busyElsewhereText) {
+            setLastError(std::nullopt);
+        }
+        refresh();
+        emit libraryChanged();
+    }
+    emit busyElsewhereChanged();
+}
+
+void AppModel::checkBusyElsewhere() {
+    if (busy_ || shutDown_) {
+        setBusyElsewhere(false);
+        return;
+    }
+    bool held = false;
+    try {
+        // Free: taken and given back at once.
+        held = !jobLock_.tryAcquire();
+        if (!held) {
+            jobLock_.release();
+        }
+    } catch (const std::exception&) {
+        held = false;
+    }
+    setBusyElsewhere(held);
 }
 
 AppModel::JobStart AppModel::runSync(const QVariantList& playlists) {
@@ -249,6 +310,9 @@ AppModel::JobStart AppModel::download(const QString& link, bool fromClipboard) {
         return JobStart::nothingToDo;
     }
     if (!beginJob()) {
+        if (!fromClipboard) {
+            sayRefused();
+        }
         return JobStart::busy;
     }
     setBusy(true);

@@ -1,5 +1,7 @@
 // Library actions: the listing, retry, open, reveal and remove of one entry.
 
+#include <QFileSystemWatcher>
+
 #include "app/app_model_parts.h"
 
 namespace kelvo {
@@ -73,6 +75,7 @@ void AppModel::retry(const QString& videoID) {
     CatalogEntry entry;
     entry.videoID = ss(videoID);
     retry(entry);
+    emit libraryChanged();
 }
 
 std::optional<std::string> AppModel::bestFile(const std::string& videoID) const {
@@ -194,6 +197,32 @@ void AppModel::remove(const QString& videoID) {
         entry.title = entry.videoID;
     }
     remove(entry);
+    emit libraryChanged();
+}
+
+void AppModel::watchCatalog() {
+    const QString file = QString::fromStdString(Catalog::defaultURL().string());
+    // SQLite writes to the write-ahead file first and into the catalog at a checkpoint.
+    const QStringList files{file, file + QStringLiteral("-wal")};
+    catalogWatcher_ = new QFileSystemWatcher(this);
+    catalogWatcher_->addPaths(files);
+    catalogSettle_ = new QTimer(this);
+    catalogSettle_->setSingleShot(true);
+    catalogSettle_->setInterval(500);
+    // At most one reload per half second while a job writes.
+    connect(catalogWatcher_, &QFileSystemWatcher::fileChanged, this, [this] {
+        if (!catalogSettle_->isActive()) {
+            catalogSettle_->start();
+        }
+    });
+    connect(catalogSettle_, &QTimer::timeout, this, [this, files] {
+        // A file SQLite removed and made again is watched anew.
+        if (catalogWatcher_->files().size() < files.size()) {
+            catalogWatcher_->addPaths(files);
+        }
+        refresh();
+        emit libraryChanged();
+    });
 }
 
 }  // namespace kelvo

@@ -79,26 +79,30 @@ void AppModel::savePlaylist(const QString& link, int intervalMin) {
     savingPlaylist_ = true;
     emit savingPlaylistChanged();
     QPointer<AppModel> self(this);
-    setPlaylist(link, playlistRoot(), intervalMin,
-                [self](std::optional<PlaylistRecord> record, QString error) {
-                    AppModel* model = self.data();
-                    if (model == nullptr) {
-                        return;
-                    }
-                    model->savingPlaylist_ = false;
-                    emit model->savingPlaylistChanged();
-                    if (record) {
-                        emit model->playlistSaved(
-                            true, QStringLiteral("✓ ") + qs(record->title) + QStringLiteral(" → ") +
-                                      qs(record->folder().string()) +
-                                      QStringLiteral(" · syncing now (see the menu bar)"));
-                        model->syncNow();
-                    } else {
-                        emit model->playlistSaved(
-                            false,
-                            error + QStringLiteral(" — is the playlist public or unlisted?"));
-                    }
-                });
+    setPlaylist(
+        link, playlistRoot(), intervalMin,
+        [self](std::optional<PlaylistRecord> record, QString error) {
+            AppModel* model = self.data();
+            if (model == nullptr) {
+                return;
+            }
+            model->savingPlaylist_ = false;
+            emit model->savingPlaylistChanged();
+            if (record) {
+                // A job running here or in another process leaves the new playlist to
+                // the next automatic check.
+                const bool started = model->syncNow() != JobStart::busy;
+                emit model->playlistSaved(
+                    true,
+                    QStringLiteral("✓ ") + qs(record->title) + QStringLiteral(" → ") +
+                        qs(record->folder().string()) +
+                        (started ? QStringLiteral(" · syncing now (see the tray icon)")
+                                 : QStringLiteral(" · it syncs once the job running now ends")));
+            } else {
+                emit model->playlistSaved(
+                    false, error + QStringLiteral(" — is the playlist public or unlisted?"));
+            }
+        });
 }
 
 void AppModel::stopSyncing(const PlaylistRecord& playlist) {

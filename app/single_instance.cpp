@@ -12,7 +12,8 @@ namespace kelvo {
 
 namespace {
 
-constexpr char showRequest[] = "show\n";
+// "show\n" or "show <what>\n".
+constexpr char showRequest[] = "show";
 constexpr char showAnswer[] = "ok\n";
 
 QString runtimeFolder() {
@@ -42,11 +43,11 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
-SingleInstance::Role SingleInstance::claim(int answerTimeoutMs) {
+SingleInstance::Role SingleInstance::claim(int answerTimeoutMs, const QString& what) {
     if (lock_.tryLock(0)) {
         // We hold the lock, yet an instance may still answer (its lock file was deleted by
         // hand): ask before removing its socket name.
-        if (askRunningInstance(250)) {
+        if (askRunningInstance(250, what)) {
             lock_.unlock();
             return Role::handedOver;
         }
@@ -57,26 +58,31 @@ SingleInstance::Role SingleInstance::claim(int answerTimeoutMs) {
     QElapsedTimer clock;
     clock.start();
     while (true) {
-        if (askRunningInstance(qMax(100, answerTimeoutMs - static_cast<int>(clock.elapsed())))) {
+        if (askRunningInstance(qMax(100, answerTimeoutMs - static_cast<int>(clock.elapsed())),
+                               what)) {
             return Role::handedOver;
         }
         if (clock.elapsed() >= answerTimeoutMs) {
             return Role::noAnswer;
         }
         if (lock_.tryLock(0)) {  // the other instance quit meanwhile
-            return claim(answerTimeoutMs);
+            return claim(answerTimeoutMs, what);
         }
         QThread::msleep(100);
     }
 }
 
-bool SingleInstance::askRunningInstance(int timeoutMs) {
+bool SingleInstance::askRunningInstance(int timeoutMs, const QString& what) {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(timeoutMs)) {
         return false;
     }
-    socket.write(showRequest);
+    QByteArray request(showRequest);
+    if (!what.isEmpty()) {
+        request += ' ' + what.toUtf8();
+    }
+    socket.write(request + '\n');
     if (!socket.waitForBytesWritten(timeoutMs)) {
         return false;
     }
@@ -104,10 +110,13 @@ bool SingleInstance::listen() {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             const auto answer = [this, client] {
                 while (client->canReadLine()) {
-                    if (client->readLine() == showRequest) {
+                    const QByteArray line = client->readLine().chopped(1);
+                    const QList<QByteArray> words = line.split(' ');
+                    if (words.size() <= 2 && words.front() == showRequest) {
                         client->write(showAnswer);
                         client->flush();
-                        emit activationRequested();
+                        emit activationRequested(words.size() == 2 ? QString::fromUtf8(words.back())
+                                                                   : QString());
                     }
                 }
             };

@@ -27,17 +27,18 @@ class SingleInstance : public QObject {
     explicit SingleInstance(QString name = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Decides this process's role; call once, after the Qt application object exists.
-    Role claim(int answerTimeoutMs = 3000);
+    // Decides this process's role; call once, after the Qt application object exists. A running
+    // instance is asked to show `what` ("" for its popover, else a window's identifier).
+    Role claim(int answerTimeoutMs = 3000, const QString& what = {});
 
     const QString& socketPath() const { return socketPath_; }
 
   signals:
-    // Another start of kelvo asked this instance to show itself.
-    void activationRequested();
+    // Another start of kelvo asked this instance to show itself, or the window `what`.
+    void activationRequested(const QString& what);
 
   private:
-    bool askRunningInstance(int timeoutMs);
+    bool askRunningInstance(int timeoutMs, const QString& what);
     bool listen();
 
     QString socketPath_;

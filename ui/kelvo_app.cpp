@@ -1,6 +1,7 @@
 #include "ui/kelvo_app.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -82,11 +83,17 @@ void KelvoApp::start() {
     label_ = std::make_unique<MenuBarLabel>(labelColor);
     buildTray();
     connect(label_.get(), &MenuBarLabel::iconChanged, this, &KelvoApp::updateTray);
-    connect(model_.get(), &AppModel::isBusyChanged, this, [this] {
-        label_->setBusy(model_->isBusy());
+    // A job of another process animates the mark too.
+    const auto followBusy = [this] {
+        label_->setBusy(model_->isBusy() || model_->busyElsewhere());
         updateMenu();
-    });
+    };
+    connect(model_.get(), &AppModel::isBusyChanged, this, followBusy);
+    connect(model_.get(), &AppModel::busyElsewhereChanged, this, followBusy);
     connect(model_.get(), &AppModel::playlistsChanged, this, &KelvoApp::updateMenu);
+    // Open or reveal with no file: the desktop's bell.
+    connect(model_.get(), &AppModel::beep, this, [] { QApplication::beep(); });
+    QCoreApplication::instance()->installEventFilter(this);
     label_->setBusy(model_->isBusy());
     updateTray();
     updateMenu();
@@ -218,6 +225,22 @@ void KelvoApp::openWindow(const QString& identifier) {
     }
     window->raise();
     window->requestActivate();
+}
+
+void KelvoApp::show(const QString& what) {
+    if (what.isEmpty() || what == QLatin1String("popover")) {
+        showPopover();
+    } else {
+        openWindow(what);
+    }
+}
+
+bool KelvoApp::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange &&
+        watched == QCoreApplication::instance() && label_ != nullptr) {
+        label_->setLabelColor(QGuiApplication::palette().color(QPalette::WindowText));
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void KelvoApp::showMessage(const QString& title, const QString& body) {

@@ -54,9 +54,16 @@ class KelvoApp : public QObject {
     void showPopover();
     // Brings kelvo to the front with the window "library", "activity" or "settings".
     void openWindow(const QString& identifier);
+    // What another start of kelvo asked for: "" or "popover" shows the popover, a window's
+    // identifier opens that window.
+    void show(const QString& what);
     void quit();
     // Shows a message from the tray icon (the notifications' fallback); nothing without a tray.
     void showMessage(const QString& title, const QString& body);
+
+  protected:
+    // Follows the desktop's palette: the tray mark is drawn again in its text colour.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildTray();

@@ -22,8 +22,21 @@ int main(int argc, char** argv) {
     // kelvo lives in the tray: closing its windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // `kelvo --show library|activity|settings|popover` opens that window of the running kelvo
+    // (or of this one, when none runs).
+    QString show;
+    const QStringList arguments = QApplication::arguments();
+    const qsizetype showAt = arguments.indexOf(QStringLiteral("--show"));
+    if (showAt > 0) {
+        show = arguments.value(showAt + 1);
+        if (show != QLatin1String("popover") && kelvo::KelvoApp::scene(show) == nullptr) {
+            std::fputs("usage: kelvo [--show library|activity|settings|popover]\n", stderr);
+            return 2;
+        }
+    }
+
     kelvo::SingleInstance instance;
-    switch (instance.claim()) {
+    switch (instance.claim(3000, show)) {
         case kelvo::SingleInstance::Role::primary:
             break;
         case kelvo::SingleInstance::Role::handedOver:
@@ -49,7 +62,10 @@ int main(int argc, char** argv) {
     app.start();
 
     QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app,
-                     &kelvo::KelvoApp::showPopover);
+                     &kelvo::KelvoApp::show);
+    if (!show.isEmpty()) {
+        app.show(show);
+    }
     kelvo::StopSignals stopSignals;
     QObject::connect(&stopSignals, &kelvo::StopSignals::stopRequested, &application,
                      &QCoreApplication::quit);

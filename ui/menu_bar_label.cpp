@@ -45,13 +45,27 @@ QSize MenuBarLabel::scaledSize(QSize artwork, int height) {
 
 MenuBarLabel::MenuBarLabel(QColor labelColor, QString artworkFolder, QObject* parent)
     : QObject(parent), labelColor_(labelColor), artworkFolder_(std::move(artworkFolder)) {
+    renderAll();
+    tick_.setInterval(tickMs);
+    connect(&tick_, &QTimer::timeout, this, &MenuBarLabel::advance);
+}
+
+void MenuBarLabel::renderAll() {
     staticIcon_ = render(1.0, false);
+    frames_.clear();
     frames_.reserve(frameCount);
     for (int i = 0; i < frameCount; ++i) {
         frames_.append(render(triangleOpacity(i), true));
     }
-    tick_.setInterval(tickMs);
-    connect(&tick_, &QTimer::timeout, this, &MenuBarLabel::advance);
+}
+
+void MenuBarLabel::setLabelColor(const QColor& labelColor) {
+    if (labelColor == labelColor_) {
+        return;
+    }
+    labelColor_ = labelColor;
+    renderAll();
+    emit iconChanged();
 }
 
 QIcon MenuBarLabel::render(double opacity, bool tinted_) const {

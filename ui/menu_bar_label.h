@@ -35,6 +35,9 @@ class MenuBarLabel : public QObject {
     bool busy() const { return busy_; }
     // Starts or stops the animation; stopping shows the static picture at once.
     void setBusy(bool busy);
+    // Draws the mark again in a new colour (the desktop's palette changed).
+    void setLabelColor(const QColor& labelColor);
+    const QColor& labelColor() const { return labelColor_; }
     // The busy frame on show (0 while idle).
     int frame() const { return frame_; }
     bool ticking() const { return tick_.isActive(); }
@@ -56,6 +59,7 @@ class MenuBarLabel : public QObject {
 
   private:
     QIcon render(double triangleOpacity, bool tinted) const;
+    void renderAll();
 
     QColor labelColor_;
     QString artworkFolder_;

@@ -40,4 +40,12 @@ QString QtClipboard::text() const {
     return textOf(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard));
 }
 
+bool QtClipboard::setText(const QString& text) {
+    if (QGuiApplication::instance() == nullptr) {
+        return false;
+    }
+    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    return true;
+}
+
 }  // namespace kelvo

@@ -10,6 +10,7 @@ namespace kelvo {
 class QtClipboard : public Clipboard {
   public:
     QString text() const override;
+    bool setText(const QString& text) override;
     // The rule applied to clipboard data: plain text when not empty, else the first URL.
     static QString textOf(const QMimeData* data);
 };

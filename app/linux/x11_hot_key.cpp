@@ -39,8 +39,9 @@ X11HotKey::~X11HotKey() {
     }
 }
 
-bool X11HotKey::registerShortcut(Handler onPressed, StateHandler) {
+bool X11HotKey::registerShortcut(Handler onPressed, StateHandler onStateChanged) {
     onPressed_ = std::move(onPressed);
+    onStateChanged_ = std::move(onStateChanged);
     if (active_) {
         return true;
     }
@@ -112,19 +113,50 @@ void X11HotKey::ungrab() {
     xcb_flush(connection);
 }
 
+void X11HotKey::regrab() {
+    const Status before = status_;
+    ungrab();
+    down_ = false;
+    registerShortcut(onPressed_, onStateChanged_);
+    if (status_ != before && onStateChanged_) {
+        onStateChanged_(status_);
+    }
+}
+
 bool X11HotKey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (!active_ || eventType != "xcb_generic_event_t") {
+    if (eventType != "xcb_generic_event_t") {
         return false;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & ~0x80) != XCB_KEY_PRESS) {
+    const std::uint8_t type = event->response_type & ~0x80;
+    if (type == XCB_MAPPING_NOTIFY) {
+        const auto* mapping = static_cast<const xcb_mapping_notify_event_t*>(message);
+        if (mapping->request == XCB_MAPPING_KEYBOARD && (active_ || status_ == Status::Taken)) {
+            // The server has the new mapping already; Qt reads it from this same event too.
+            regrab();
+        }
         return false;
     }
-    const auto* press = static_cast<const xcb_key_press_event_t*>(message);
-    if (press->detail != keycode_ || (press->state & relevantMask) != comboMask) {
+    if (!active_ || (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)) {
         return false;
     }
-    if (onPressed_) {
+    const auto* key = static_cast<const xcb_key_press_event_t*>(message);
+    if (key->detail != keycode_ || key->event != root_) {
+        return false;
+    }
+    if (type == XCB_KEY_RELEASE) {
+        down_ = false;
+        releasedAt_ = key->time;
+        return true;
+    }
+    if ((key->state & relevantMask) != comboMask) {
+        return false;
+    }
+    // A repeat: either no release came since the first press (detectable auto-repeat), or the
+    // release came with this press's very time (the server's ordinary auto-repeat).
+    const bool repeat = down_ || (releasedAt_ != 0 && key->time == releasedAt_);
+    down_ = true;
+    if (!repeat && onPressed_) {
         onPressed_();
     }
     return true;

@@ -13,7 +13,8 @@ Rectangle {
     // The clock of the playlists' status lines (seconds since 1970), refreshed every 30 s.
     property real now: Date.now() / 1000
 
-    readonly property bool busy: model ? model.isBusy : false
+    readonly property bool busyElsewhere: !!(model && model.busyElsewhere)
+    readonly property bool busy: model ? model.isBusy || busyElsewhere : false
     readonly property var playlists: model ? model.enabledPlaylists : []
     readonly property bool canGet: Texts.canGet(linkField.text, busy)
     readonly property bool canSync: !busy && playlists.length > 0
@@ -24,13 +25,13 @@ Rectangle {
     signal openWindow(string identifier)
     signal quitRequested()
 
-    // Hands the field's text, as typed, to the model's single download and clears the field.
+    // Hands the field's text, as typed, to the model's single download and clears the field,
+    // unless the download was refused as busy (the model says why in lastError).
     function submitLink() {
         if (!canGet)
             return
-        const link = linkField.text
-        linkField.text = ""
-        model.download(link, false)
+        if (model.download(linkField.text, false) !== Texts.jobBusy)
+            linkField.text = ""
     }
 
     // Puts the keyboard in the link field, ready for a paste.
@@ -103,8 +104,18 @@ Rectangle {
                 color: Theme.secondary
             }
             MetroText {
+                objectName: "busyElsewhere"
+                Layout.fillWidth: true
+                visible: popover.busyElsewhere
+                text: Texts.busyElsewhereLine
+                size: Theme.sizeSmall
+                color: Theme.accent
+                wrapMode: Text.Wrap
+            }
+            MetroText {
                 objectName: "idle"
                 visible: popover.model !== null
+                         && !popover.busyElsewhere
                          && popover.model.currentTitle === ""
                          && popover.model.activity.length === 0
                 text: "Idle"

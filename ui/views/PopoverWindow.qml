@@ -35,8 +35,11 @@ Window {
     }
 
     onVisibleChanged: {
-        if (visible)
-            popover.focusLink()
+        if (!visible)
+            return
+        popover.focusLink()
+        if (model && model.checkBusyElsewhere)
+            model.checkBusyElsewhere()
     }
     onActiveChanged: {
         if (!active && !asWindow)

@@ -81,6 +81,12 @@ function progressLine(busy, syncIndex, syncTotal, downloadedBytes) {
     return parts.join(" · ")
 }
 
+// AppModel.JobStart.busy: a download refused because another job runs.
+const jobBusy = 1
+
+// The popover's status line while a job of another process holds the job lock.
+const busyElsewhereLine = "Busy: kelvo-cli or the watch service is running a job."
+
 // The "Get" button's rule: something besides spaces in the field and no job running.
 function canGet(link, busy) {
     return !busy && String(link).trim().length > 0

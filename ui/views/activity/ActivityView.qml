@@ -22,12 +22,10 @@ Item {
         lines = model ? model.activityLines() : []
     }
 
-    // Puts the lines on the clipboard as plain text, oldest first.
+    // Puts the whole file on the system clipboard, oldest line first.
     function copy() {
-        clipboardBridge.text = Activity.copyText(lines)
-        clipboardBridge.selectAll()
-        clipboardBridge.copy()
-        clipboardBridge.text = ""
+        if (!model || !model.copyActivity())
+            return
         copied = true
         copiedTimer.restart()
     }
@@ -52,13 +50,6 @@ Item {
         id: copiedTimer
         interval: 1500
         onTriggered: view.copied = false
-    }
-
-    // The clipboard is reached through a text input: QML has no clipboard of its own.
-    TextInput {
-        id: clipboardBridge
-        visible: false
-        enabled: false
     }
 
     ColumnLayout {

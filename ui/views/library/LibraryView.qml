@@ -89,6 +89,9 @@ Item {
         function onRecentChanged() {
             view.reload()
         }
+        function onLibraryChanged() {
+            view.reload()
+        }
     }
 
     ColumnLayout {

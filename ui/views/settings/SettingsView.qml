@@ -393,7 +393,8 @@ Item {
                         objectName: "shortcutNote"
                         Layout.fillWidth: true
                         text: SettingsText.shortcutNote(view.model ? view.model.clipboardShortcutActive
-                                                               : false, view.shortcut)
+                                                               : false, view.shortcut,
+                                                        view.model ? view.model.shortcutProblem : "")
                         size: Theme.sizeSmall
                         color: Theme.muted
                         wrapMode: Text.Wrap

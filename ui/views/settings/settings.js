@@ -67,11 +67,15 @@ function folderNote(playlistFolder, singlesFolder) {
            + "where they are."
 }
 
-function shortcutNote(active, shortcut) {
-    return active ? "Paste a link in the menu-bar popover, or copy a video link anywhere and press "
-                    + shortcut + "."
-                  : "The desktop refused " + shortcut + " — another app is probably using it. "
-                    + "Paste links in the popover instead."
+// `problem`: the model's reason for a missing shortcut, shown as it is when there is one.
+function shortcutNote(active, shortcut, problem) {
+    if (active)
+        return "Paste a link in the tray popover, or copy a video link anywhere and press "
+               + shortcut + "."
+    if (problem)
+        return problem
+    return "The desktop refused " + shortcut + " — another app is probably using it. "
+           + "Paste links in the popover instead."
 }
 
 // A local path from a file URL ("file:///home/a%20b" -> "/home/a b").
