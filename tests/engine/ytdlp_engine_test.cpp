@@ -219,6 +219,46 @@ TEST_F(YTDLPEngineFake, DownloadsIntoAFolderItMakes) {
     EXPECT_TRUE(service.calls().empty());
 }
 
+// The extras reach the stand-in, which writes what yt-dlp would; a language the video lacks is
+// skipped without an error, and automatic captions count only when asked for.
+TEST_F(YTDLPEngineFake, ExtrasAreWrittenBesideTheVideo) {
+    const nlohmann::json track = nlohmann::json::array({{{"ext", "vtt"}, {"url", "x"}}});
+    service.addVideo(
+        {.id = "abcdefghijk",
+         .info = {{"subtitles", {{"en", track}}}, {"automatic_captions", {{"de", track}}}}});
+    DownloadOptions none, thumbnail, subtitles, captions, sponsor;
+    thumbnail.thumbnails = true;
+    subtitles.subtitleLanguages = {"en", "de", "fr"};
+    captions = subtitles;
+    captions.automaticCaptions = true;
+    sponsor.sponsorChapters = true;
+    const struct {
+        DownloadOptions options;
+        std::set<std::string> files;
+        bool chapters;
+    } cases[] = {
+        {none, {"B.mp4"}, false},
+        {thumbnail, {"B.mp4", "B-poster.jpg"}, false},
+        {subtitles, {"B.mp4", "B.en.srt"}, false},
+        {captions, {"B.mp4", "B.en.srt", "B.de.srt"}, false},
+        {sponsor, {"B.mp4"}, true},
+    };
+    for (const auto& c : cases) {
+        const fs::path folder = box / ("lib" + std::to_string(&c - cases));
+        YTDLPEngine e = engine();
+        e.setOptions(c.options);
+        e.download(link, folder, "B");
+        std::set<std::string> files;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            files.insert(entry.path().filename().string());
+        }
+        EXPECT_EQ(files, c.files) << (&c - cases);
+        EXPECT_EQ(test::readFile(service.servicePath().parent_path() / "chapters.jsonl")
+                          .find((folder / "B.mp4").string()) != std::string::npos,
+                  c.chapters);
+    }
+}
+
 // Each yt-dlp script writes its pid to "$1.pid" once it runs.
 TEST(YTDLPEngineStop, EndsTheChildAndItsGroupOrThePauseAtOnce) {
     enum class Stop { whileRunning, inThePause, beforeTheRun };
