@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -531,6 +532,15 @@ int CliApp::run(int argc, char** argv) {
             return failed;
         }
         AppModel& model = session.model();
+        if (args.due && model.refusalBackoff().holds(QDateTime::currentDateTimeUtc())) {
+            // The automatic checks wait after YouTube refused this computer; say until when.
+            err(QStringLiteral("kelvo-cli: YouTube refused this computer; the automatic checks "
+                               "wait until ") +
+                model.refusalBackoff().until()->toLocalTime().toString(
+                    QStringLiteral("yyyy-MM-dd HH:mm")) +
+                QStringLiteral(". kelvo-cli sync without --due runs now."));
+            return CliApp::ok;
+        }
         return session.runJob(args.due ? model.syncDue() : model.syncNow());
     }
     if (watch->parsed()) {
