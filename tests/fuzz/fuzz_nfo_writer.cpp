@@ -13,7 +13,8 @@ using kelvo::fuzz::check;
 using kelvo::fuzz::printable;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto parts = kelvo::fuzz::fields(data, size, 8);
+    auto parts = kelvo::fuzz::split(kelvo::fuzz::asText(data, size), "\x1e\x1e", 8);
+    parts.resize(8);
     const auto optional = [](const std::string& part) {
         return part.empty() ? std::nullopt : std::optional<std::string>(part);
     };

@@ -21,17 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!link) {
         return 0;
     }
-    const std::string about = "link " + printable(text);
+    const std::string about = "link " + printable(text) + " with the id " + printable(link->id);
     if (link->isVideo()) {
         check(link->id.size() == 11 &&
-                  std::all_of(link->id.begin(), link->id.end(), kelvo::fuzz::isSafeIDByte),
-              about + " gave the video id " + printable(link->id));
-        check(link->url == YouTubeLink::watchURL(link->id), about + " gave the url " + link->url);
-        check(YouTubeLink::classify(link->url) == link,
-              about + ": its watch URL does not read back as the same video");
+                  std::all_of(link->id.begin(), link->id.end(), kelvo::fuzz::isSafeIDByte) &&
+                  link->url == YouTubeLink::watchURL(link->id) &&
+                  YouTubeLink::classify(link->url) == link,
+              about + ": a bad id, or its watch URL does not read back as the same video");
         return 0;
     }
-    check(!link->id.empty() && link->url.empty(), about + " gave an empty id or a url");
+    check(!link->id.empty() && link->url.empty(), about + ": an empty id or a url");
     // The listing link with every byte but the unreserved ones as %XX reads back the same.
     char* escaped = curl_easy_escape(nullptr, link->id.data(), static_cast<int>(link->id.size()));
     const std::string listing = "https://www.youtube.com/playlist?list=" + std::string(escaped);
@@ -48,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!hasScheme && kelvo::playlistID(trimmed) == trimmed) {
         return 0;
     }
-    check(kelvo::playlistID(trimmed) == link->id, about + ": playlistID gives " +
-                                                      printable(kelvo::playlistID(trimmed)) +
-                                                      " but classify " + printable(link->id));
+    check(kelvo::playlistID(trimmed) == link->id,
+          about + ": playlistID gives " + printable(kelvo::playlistID(trimmed)));
     return 0;
 }

@@ -2,7 +2,7 @@
 // can afford on every build.
 //
 //   fuzz_<target>                 every file of the seed corpus, then mutations of them
-//   fuzz_<target> FILE|FOLDER...  just these inputs, unmutated (to replay a crash)
+//   fuzz_<target> FILE...         just these inputs, unmutated (to replay a crash)
 //
 // Mutations come from a fixed seed and splice in the fragments of kelvo.dict (the dictionary
 // scripts/fuzz gives libFuzzer), so a failure found here is found again on the next run.
@@ -51,20 +51,6 @@ std::string readFile(const fs::path& path) {
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
-}
-
-// The files of a folder, or the one file.
-std::vector<std::string> inputs(const fs::path& path) {
-    std::vector<fs::path> files{path};
-    if (fs::is_directory(path)) {
-        files.assign(fs::directory_iterator(path), fs::directory_iterator());
-        std::sort(files.begin(), files.end());
-    }
-    std::vector<std::string> out;
-    for (const fs::path& file : files) {
-        out.push_back(readFile(file));
-    }
-    return out;
 }
 
 // The entries of a libFuzzer dictionary: one quoted value a line, with \\, \" and \xNN escapes.
@@ -139,11 +125,13 @@ std::string mutate(std::string s, const std::vector<std::string>& words,
 int main(int argc, char** argv) {
     std::vector<std::string> pool;
     for (int i = 1; i < argc; ++i) {
-        const auto given = inputs(argv[i]);
-        pool.insert(pool.end(), given.begin(), given.end());
+        pool.push_back(readFile(argv[i]));
     }
-    if (argc == 1) {
-        pool = inputs(KELVO_FUZZ_CORPUS);
+    std::vector<fs::path> corpus(fs::directory_iterator(KELVO_FUZZ_CORPUS),
+                                 fs::directory_iterator{});
+    std::sort(corpus.begin(), corpus.end());
+    for (std::size_t i = 0; argc == 1 && i < corpus.size(); ++i) {
+        pool.push_back(readFile(corpus[i]));
     }
     const std::vector<std::string> words = dictionary(KELVO_FUZZ_DICTIONARY);
     // Opened once the inputs are read: one of them may be the crash file of an earlier run.
@@ -157,8 +145,8 @@ int main(int argc, char** argv) {
         run(input);
     }
 
-    // Given inputs run unmutated. Otherwise, now and then a mutant joins a bounded pool, so that
-    // mutations compound without coverage feedback.
+    // Given inputs run unmutated. Otherwise, now and then a mutant joins the pool (up to 256 of
+    // them), so that mutations compound without coverage feedback.
     const std::uint64_t runs = argc > 1 ? 0 : environmentNumber("KELVO_FUZZ_RUNS", 20000);
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::seconds(environmentNumber("KELVO_FUZZ_SECONDS", 3));
@@ -167,10 +155,8 @@ int main(int argc, char** argv) {
     for (; done < runs && std::chrono::steady_clock::now() < deadline; ++done) {
         std::string mutant = mutate(pool[below(pool.size())], words, pool);
         run(mutant);
-        if (below(8) == 0) {
-            pool.size() < inputCount + 256
-                ? pool.push_back(std::move(mutant))
-                : void(pool[inputCount + below(256)] = std::move(mutant));
+        if (below(8) == 0 && pool.size() < inputCount + 256) {
+            pool.push_back(std::move(mutant));
         }
     }
     ::close(crashFd);
