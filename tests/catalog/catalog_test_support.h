@@ -21,9 +21,6 @@ struct CatalogTestAccess {
                     const std::vector<Catalog::Parameter>& parameters = {}) {
         catalog.run(sql, parameters);
     }
-    static std::optional<int> queryInt(Catalog& catalog, const std::string& sql) {
-        return catalog.queryInt(sql);
-    }
     // The SQL of every statement the connection still holds, except the ones FTS5 keeps (they name
     // the schema as 'main'.) while its table is open.
     static std::vector<std::string> leakedStatements(Catalog& catalog) {
