@@ -33,30 +33,24 @@ TEST(SummaryPrompt, RendersTheLinesThatHaveValuesWithinTheirLimits) {
     for (int i = 0; i < 800; ++i) {
         description += pair;
     }
+    // clang-format off
     const std::pair<VideoMetadata, std::string> cases[] = {
         {{}, "Title: "},
         {{.title = "T", .channel = "", .description = " \n\n \t"}, "Title: T\nChannel: "},
-        {{.title = "Bread",
-          .channel = "Baker",
-          .uploadDate = "20240131",
-          .duration = 600,
-          .description = "\n  Flour, water, salt.  \n",
-          .tags = {"bread", "sourdough"},
-          .categories = {"Howto & Style", "Food"},
-          .chapterTitles = {"Intro", "Kneading"},
+        {{.title = "Bread", .channel = "Baker", .uploadDate = "20240131", .duration = 600,
+          .description = "\n  Flour, water, salt.  \n", .tags = {"bread", "sourdough"},
+          .categories = {"Howto & Style", "Food"}, .chapterTitles = {"Intro", "Kneading"},
           .webpageURL = "https://example.invalid"},
          "Title: Bread\nChannel: Baker\nCategory: Howto & Style, Food\nYouTube tags: bread, "
          "sourdough\nChapters: Intro; Kneading\nDescription: Flour, water, salt."},
         // At most 20 tags, 20 chapters and 1,500 characters of description; categories unbounded.
-        {{.title = "T",
-          .description = description,
-          .tags = numbered("t", 25),
-          .categories = numbered("k", 25),
-          .chapterTitles = numbered("c", 25)},
+        {{.title = "T", .description = description, .tags = numbered("t", 25),
+          .categories = numbered("k", 25), .chapterTitles = numbered("c", 25)},
          "Title: T\nCategory: " + joined(numbered("k", 25), ", ") + "\nYouTube tags: " +
              joined(numbered("t", 20), ", ") + "\nChapters: " + joined(numbered("c", 20), "; ") +
              "\nDescription: " + description.substr(1, 750 * pair.size())},
     };
+    // clang-format on
     for (const auto& [meta, prompt] : cases) {
         EXPECT_EQ(SummaryPrompt::render(meta), prompt);
     }
@@ -71,25 +65,17 @@ TEST(GeneratedDigest, ReadsAndNormalizesTheModelsAnswer) {
             return std::string(error.what());
         }
     };
-    const std::string notJSON = "the local model's answer is not JSON";
-    const std::string noSummary = "the local model's answer has no \"summary\" text";
-    const std::string noTags = "the local model's answer has no \"tags\" list";
     // clang-format off
     const std::pair<std::string, std::string> cases[] = {
         // Trimmed, lower-cased, each once, empty ones dropped, at most eight; other keys ignored.
         {R"({"summary": " Two.\n", "tags": [" Cooking ", "cooking", "", "Baking"], "x": 1})", "Two. |cooking,baking"},
-        {R"({"tags": ["a", "b", "c", "d", "e", "f", "g", "h", "i", "j"], "summary": "s"})", "s |a,b,c,d,e,f,g,h"},
         {R"({"summary": "s", "tags": ["a", "A", " a", "b", "c", "d", "e", "f", "g", "h", "i"]})", "s |a,b,c,d,e,f,g,h"},
-        {R"({"summary": "\n\tS\t\n", "tags": ["\nÄPFEL UND Birnen\r\n", "äpfel und birnen", "ΣΟ"]})", "S |äpfel und birnen,σο"},
-        {R"({"summary": "  ", "tags": []})", " |"},
-        {"", notJSON}, {"The video is about bread.", notJSON}, {R"({"summary": "S.", "tags": ["a"])", notJSON},
-        {"{\"summary\": \"\xff\", \"tags\": []}", notJSON},
+        {R"({"summary": "", "tags": ["\nÄPFEL UND Birnen\r\n", "äpfel und birnen", "\u2028ΣΙΣ"]})", " |äpfel und birnen,σις"},
+        {"{\"summary\": \"\xff\", \"tags\": []}", "the local model's answer is not JSON"},
         {R"(["S.", ["a"]])", "the local model's answer is not a JSON object"},
-        {R"({"tags": ["a"]})", noSummary}, {R"({"summary": null, "tags": []})", noSummary},
-        {R"({"summary": 3, "tags": []})", noSummary}, {R"({"summary": "S."})", noTags},
-        {R"({"summary": "S.", "tags": "a, b"})", noTags},
-        {R"({"summary": "S.", "tags": ["a", 2]})", "the local model's answer has a tag that is not text"},
-    };
+        {R"({"summary": null, "tags": []})", "the local model's answer has no \"summary\" text"},
+        {R"({"summary": "S.", "tags": "a, b"})", "the local model's answer has no \"tags\" list"},
+        {R"({"summary": "S.", "tags": ["a", 2]})", "the local model's answer has a tag that is not text"}};
     // clang-format on
     for (const auto& [answer, kept] : cases) {
         EXPECT_EQ(digest(answer), kept) << answer;
