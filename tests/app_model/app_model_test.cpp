@@ -420,7 +420,7 @@ TEST_F(ModelTest, SavingAPlaylistRegistersItAndStartsTheSyncAndAPrivateOneIsRefu
     EXPECT_TRUE(saved[0][0].toBool());
     const fs::path folder = world.home() / "Videos/kelvo/Playlist/Good";
     EXPECT_EQ(saved[0][1].toString().toStdString(),
-              "✓ Good → " + folder.string() + " · syncing now (see the menu bar)");
+              "✓ Good → " + folder.string() + " · syncing now (see the tray icon)");
     ASSERT_EQ(m.playlists().size(), 1u);
     EXPECT_EQ(m.playlists()[0].intervalMin, 60);
     EXPECT_TRUE(m.isBusy());  // the sync it started

@@ -19,7 +19,7 @@ namespace kelvo::test {
 struct DesktopRecord {
     // Notification bodies; a title other than "kelvo" is recorded as "title <title>: <body>".
     QStringList notifications;
-    QString clipboard;
+    QString clipboard;  // what text() answers and setText() wrote
     bool hotKeyAvailable = true;
     GlobalHotKey::Handler hotKeyHandler;
     bool loginEnabled = false;
@@ -43,6 +43,7 @@ struct DesktopStandIn final : Notifier,
         r->notifications.append(title == "kelvo" ? body : "title " + title + ": " + body);
     }
     QString text() const override { return r->clipboard; }
+    bool setText(const QString& text) override { return (r->clipboard = text, true); }
     bool registerShortcut(GlobalHotKey::Handler onPressed, StateHandler) override {
         r->hotKeyHandler = r->hotKeyAvailable ? std::move(onPressed) : nullptr;
         return r->hotKeyAvailable;

@@ -38,6 +38,7 @@ QtObject {
     function retry(videoID) { record("retry " + videoID) }
     function remove(videoID) { record("remove " + videoID) }
     function activityLines() { return lines }
+    function copyActivity() { return record("copy") }
     function savePlaylist(link, interval) { savingPlaylist = record("save " + link + " " + interval) }
     function setLaunchAtLogin(on) { launchAtLogin = record("login " + on) && loginWorks ? on : launchAtLogin }
     function resetToFactory(trashVideos) {

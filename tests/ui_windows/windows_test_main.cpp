@@ -1,5 +1,5 @@
 // Qt Quick Test runner for the Library, Settings and Activity windows: every tst_*.qml of this
-// folder, with kelvo's QML modules and fonts, and `fixture` for a real model. Like every kelvo
+// folder, with kelvo's QML modules, and `fixture` for a real model. Like every kelvo
 // test program it first moves HOME, the XDG folders and TMPDIR into a scratch folder of its own;
 // any QML warning fails the run.
 #include <QQmlContext>
@@ -36,10 +36,13 @@ class WindowsFixture : public QObject {
         QQmlEngine::setObjectOwnership(model_.get(), QQmlEngine::CppOwnership);
         return model_.get();
     }
-    // What the desktop services were asked: {opened, revealed, trashed}.
+    // What the desktop services were asked: {opened, revealed, trashed, clipboard}.
     Q_INVOKABLE QVariantMap record() const {
         const DesktopRecord& r = *world_->record;
-        return {{"opened", r.opened}, {"revealed", r.revealed}, {"trashed", r.trashed}};
+        return {{"opened", r.opened},
+                {"revealed", r.revealed},
+                {"trashed", r.trashed},
+                {"clipboard", r.clipboard}};
     }
     // Puts videos "aaaaaaaaaaa", "bbbbbbbbbbb", ... with these titles on the service, and a
     // playlist of them all.
