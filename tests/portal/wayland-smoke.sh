@@ -2,8 +2,9 @@
 # Smoke run of the tray app on Wayland: Weston with its X11 backend inside Xvfb (the headless
 # backend has no seat, and Qt's Wayland client then crashes in text fields), a private D-Bus
 # session bus and a scratch home. kelvo must start, show its popover when a second start hands
-# over to it (the popover's link field takes the focus), and quit cleanly on SIGTERM: exit 0, no
-# QML warning. Exits 77 (skipped) only when Weston or Xvfb is missing. Usage: wayland-smoke.sh kelvo
+# over to it (the popover's link field takes the focus), open every window that
+# `kelvo --show <window>` asks for, and quit cleanly on SIGTERM with them open: exit 0, no QML
+# warning. Exits 77 (skipped) only when Weston or Xvfb is missing. Usage: wayland-smoke.sh kelvo
 set -eu
 kelvo=$1
 command -v weston >/dev/null && command -v Xvfb >/dev/null || { echo "no weston or Xvfb"; exit 77; }
@@ -37,8 +38,13 @@ WAYLAND_DEBUG=client "$kelvo" 2>"$s/kelvo.log" & kelvo_pid=$! pids="$pids $!"
 await "kelvo did not start" test -S "$XDG_RUNTIME_DIR/kelvo-$(id -u).socket"
 "$kelvo" 2>"$s/second.log" || fail "the second start did not hand over"
 await "the popover did not open" grep -Eq 'text_input.*\.(activate|enable)\(' "$s/kelvo.log"
+for window in Library Activity Settings; do
+    "$kelvo" --show "$(echo $window | tr A-Z a-z)" 2>>"$s/second.log" || fail "--show $window did not hand over"
+    await "the $window window did not open" grep -q "set_title(\"kelvo $window" "$s/kelvo.log"
+done
+"$kelvo" --show popover 2>>"$s/second.log" || fail "--show popover did not hand over"
 kill -TERM $kelvo_pid
 status=0; wait $kelvo_pid || status=$?
 [ $status -eq 0 ] || fail "kelvo ended with status $status on SIGTERM"
 ! grep -v '^\[' "$s/kelvo.log" | grep -Eq 'QML|\.qml:' || fail "QML warnings"
-echo "wayland-smoke: kelvo started, opened its popover and quit cleanly under Weston"
+echo "wayland-smoke: kelvo started, opened its popover and every window, and quit cleanly under Weston"
