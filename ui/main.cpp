@@ -17,7 +17,8 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelvo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("kelvo"));
+    // No display name: Qt would append " — kelvo" to every window title, and the titles
+    // ("kelvo Library", "kelvo Settings", ...) already carry the name.
     QApplication::setDesktopFileName(QStringLiteral("kelvo"));
     // kelvo lives in the tray: closing its windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
