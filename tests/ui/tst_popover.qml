@@ -160,11 +160,11 @@ Item {
             ]
             for (const [bytes, text] of cases)
                 compare(Texts.byteCount(bytes), text, "bytes: " + bytes)
-            compare(Texts.progressLine(false, 3, 12, 5000), "")
-            compare(Texts.progressLine(true, 0, 0, 0), "")
-            compare(Texts.progressLine(true, 3, 12, 0), "Entry 3 of 12")
-            compare(Texts.progressLine(true, 0, 0, 2500000), "2.50 MB so far")
-            compare(Texts.progressLine(true, 1, 1, 999), "Entry 1 of 1 · 999 bytes so far")
+            for (const [busy, index, total, bytes, line] of [
+                     [false, 3, 12, 5000, ""], [true, 0, 0, 0, ""], [true, 3, 12, 0, "Entry 3 of 12"],
+                     [true, 0, 0, 2500000, "2.50 MB so far"],
+                     [true, 1, 1, 999, "Entry 1 of 1 · 999 bytes so far"]])
+                compare(Texts.progressLine(busy, index, total, bytes), line)
         }
     }
 }
