@@ -143,13 +143,13 @@ TEST_F(CatalogTest, StatementsReportEveryFailureAndAreFinalizedOnEveryPath) {
 }
 
 TEST_F(CatalogTest, SecondConnectionWaitsForALockInsteadOfFailing) {
+    std::atomic<bool> started = false;
     Catalog cli(sandbox / "catalog.sqlite");
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open((sandbox / "catalog.sqlite").c_str(), &other), SQLITE_OK);
     const char* hold = "BEGIN IMMEDIATE; INSERT INTO videos (video_id, title) VALUES ('held', '');";
     ASSERT_EQ(sqlite3_exec(other, hold, nullptr, nullptr, nullptr), SQLITE_OK);
     // The other connection lets go only once the CLI's write has begun, and so met the lock.
-    std::atomic<bool> started = false;
     Access::flagStatements(cli, started);
     std::thread holder([&] {
         waitUntil([&] { return started.load(); });
