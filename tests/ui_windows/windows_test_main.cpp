@@ -10,6 +10,11 @@
 #include "tests/app_model/model_world.h"
 #include "ui/qml_setup.h"
 
+namespace {
+int warnings = 0;
+QtMessageHandler previousHandler = nullptr;
+}  // namespace
+
 namespace kelvo::test {
 
 // What the window tests reach as `fixture`: a real AppModel over a real catalog in a world of
@@ -22,6 +27,8 @@ class WindowsFixture : public QObject {
     Q_INVOKABLE void qmlEngineAvailable(QQmlEngine* engine) {
         prepareQmlEngine(*engine);
         engine->rootContext()->setContextProperty("fixture", this);
+        // Within a test function Qt Quick Test takes the messages; the engine still tells.
+        connect(engine, &QQmlEngine::warnings, [](const auto& list) { warnings += list.size(); });
     }
     // Shuts the model down and removes its world.
     Q_INVOKABLE void cleanupTestCase() {
@@ -83,11 +90,6 @@ class WindowsFixture : public QObject {
 
 }  // namespace kelvo::test
 
-namespace {
-int warnings = 0;
-QtMessageHandler previousHandler = nullptr;
-}  // namespace
-
 int main(int argc, char** argv) {
     const std::filesystem::path scratch = kelvo::test::enterScratchHome("kelvo-windows");
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -99,12 +101,9 @@ int main(int argc, char** argv) {
                         !message.startsWith("   Loc:");
             previousHandler(type, context, message);
         });
-    int status;
-    {
-        kelvo::test::WindowsFixture fixture;
-        status = quick_test_main_with_setup(argc, argv, "kelvo_windows", KELVO_WINDOWS_TEST_DIR,
-                                            &fixture);
-    }
+    kelvo::test::WindowsFixture fixture;  // its cleanupTestCase() ends the last world
+    int status =
+        quick_test_main_with_setup(argc, argv, "kelvo_windows", KELVO_WINDOWS_TEST_DIR, &fixture);
     if (warnings > 0) {
         std::fprintf(stderr, "%d QML warning(s) during the run\n", warnings);
         status = status == 0 ? 1 : status;
