@@ -37,6 +37,7 @@ Window {
     onVisibleChanged: {
         if (!visible)
             return
+        popover.now = Date.now() / 1000
         popover.focusLink()
         if (model && model.checkBusyElsewhere)
             model.checkBusyElsewhere()

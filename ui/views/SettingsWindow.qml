@@ -24,6 +24,8 @@ WindowShell {
     // asks when it is made).
     property bool shownBefore: false
     onVisibleChanged: {
+        if (visible)
+            view.now = Date.now() / 1000
         if (visible && shownBefore && window.model)
             window.model.checkSummaries()
         if (visible)

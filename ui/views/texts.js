@@ -46,7 +46,13 @@ function playlistStatus(playlist, now) {
     const checked = playlist.lastCheckedAt
     if (checked === undefined || checked === null || isNaN(Number(checked)))
         return "not checked yet" + every
-    return "checked " + relativeTime(Number(checked), now) + every
+    return "checked " + sinceCheck(checked, now) + every
+}
+
+// The time since a check, never in the future: a stamp a moment ahead of `now` (a clock that
+// refreshes now and then, or one slightly behind) reads "now".
+function sinceCheck(checked, now) {
+    return relativeTime(Math.min(Number(checked), now), now)
 }
 
 // A byte count for people: "812 bytes", "4.2 MB", "1.31 GB" (decimal units, as file managers

@@ -27,7 +27,7 @@ function statusLine(playlist, now) {
     const checked = playlist.lastCheckedAt
     if (checked === undefined || checked === null || isNaN(Number(checked)))
         return "not checked yet · " + every
-    return "checked " + Texts.relativeTime(Number(checked), now) + " · " + every
+    return "checked " + Texts.sinceCheck(checked, now) + " · " + every
 }
 
 // The pauses kelvo can make between the downloads of a run, and the browsers yt-dlp can take
