@@ -365,7 +365,7 @@ TEST_F(ModelRefusalTest, TheToolsRowAndUpdatesNeverDuringAJob) {
     EXPECT_GT(m.ytdlpAgeDays(), AppModel::staleToolDays);
     EXPECT_TRUE(m.ytdlpStale());
 
-    world.service.addVideo({.id = vid('s'), .sleepSeconds = 3});
+    world.service.addVideo({.id = vid('s'), .sleepSeconds = 1});
     ASSERT_EQ(m.download(QString::fromStdString(YouTubeLink::watchURL(vid('s')))),
               JobStart::started);
     m.updateYtdlp();
