@@ -80,7 +80,8 @@ Item {
                       ["removeMissingButton"], "missingNote", "Move to Trash"],
                      [{ status: "failed", error: "it broke" }, "Failed", "error", ["retryButton", "removeButton"],
                       "", "Remove"],
-                     [{ status: "needs_sign_in", error: "Sign in" }, "Needs sign-in", "error", [], "", ""],
+                     [{ status: "needs_sign_in", error: "Sign in" }, "Needs sign-in", "error", ["removeButton"], "",
+                      "Remove"],
                      [{ status: "downloading" }, "Downloading", "accent", [], "workingNote", ""],
                      [{ status: "queued" }, "Queued", "accent", [], "workingNote", "", "Downloading"]]) {
                 standIn.calls = []
@@ -223,6 +224,7 @@ Item {
             for (const [every, ago, line] of [[15, null, "not checked yet · every 15 min"],
                                               [30, 300, "checked 5 minutes ago · every 30 min"],
                                               [60, 7200, "checked 2 hours ago · every 1 h"],
+                                              [30, -6, "checked now · every 30 min"],
                                               [120, 86460, "checked yesterday · every 2 h"]]) {
                 standIn.enabledPlaylists = [{ id: 1, title: "One", folder: "/v/One", intervalMin: every,
                                               lastCheckedAt: ago === null ? null : settings.now - ago }]

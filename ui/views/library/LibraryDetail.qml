@@ -153,7 +153,7 @@ Item {
                 Layout.fillWidth: true
                 Layout.topMargin: 4
                 visible: detail.kind === "failed" || detail.kind === "present"
-                         || detail.kind === "missing"
+                         || detail.kind === "missing" || detail.kind === "signIn"
                 spacing: Theme.gap
 
                 MetroPrimaryButton {
@@ -181,6 +181,7 @@ Item {
                 MetroSecondaryButton {
                     objectName: "removeButton"
                     visible: detail.kind === "present" || detail.kind === "failed"
+                             || detail.kind === "signIn"
                     text: ""
                     spacing: 0
                     iconName: "kelvo-x"

@@ -84,7 +84,12 @@ function actions(entry) {
 // Whether the entry may be removed from the Library (asked first).
 function canRemove(entry) {
     const kind = actions(entry)
-    return kind === "present" || kind === "missing" || kind === "failed"
+    return kind === "present" || kind === "missing" || kind === "failed" || kind === "signIn"
+}
+
+// Whether the entry has no file: a failed one, or one that waits for a sign-in.
+function nothingSaved(entry) {
+    return entry.status === "failed" || entry.status === "needs_sign_in"
 }
 
 // The removal confirmation's title.
@@ -92,9 +97,10 @@ function confirmTitle(entry) {
     return "Delete \"" + entry.title + "\"?"
 }
 
-// The removal confirmation's message. A failed entry has no file: it only leaves the Library.
+// The removal confirmation's message. A failed entry, or one that needs a sign-in, has no
+// file: it only leaves the Library.
 function confirmMessage(entry) {
-    if (entry.status === "failed")
+    if (nothingSaved(entry))
         return "It leaves the Library; nothing was saved for it. If your .kelvo playlist still "
                + "lists it, kelvo will try it again at the next sync."
     return "Every copy of this video goes to the Trash with the files beside it (its .nfo, "
@@ -104,7 +110,7 @@ function confirmMessage(entry) {
 
 // The label of the confirming button.
 function confirmButton(entry) {
-    return entry.status === "failed" ? "Remove" : "Move to Trash"
+    return nothingSaved(entry) ? "Remove" : "Move to Trash"
 }
 
 // The index of the entry with this video id in `list`, or -1.
