@@ -11,6 +11,7 @@ QtObject {
     property bool savingPlaylist: false
     readonly property string shortcutLabel: "Ctrl+Alt+Y"
     property bool clipboardShortcutActive: true
+    property string shortcutProblem: ""
     property string libraryFolder: "~/Videos/kelvo"
     readonly property string playlistFolder: libraryFolder + "/Playlist"
     readonly property string singlesFolder: libraryFolder + "/Singles"

@@ -206,11 +206,14 @@ Item {
         function test_sections_and_rows_follow_the_model() {
             compare(sections("downloadGroup"), ["Library folder", "Playlist downloads", "Single downloads",
                                                 "Download quality", "Requests to YouTube", "Media servers"])
-            for (const [shortcut, shown, note, status, line, tone] of [
-                     [true, "Ctrl+Alt+Y", "press Ctrl+Alt+Y.", "", "Checking…", "warning"],
-                     [false, "Unavailable", "popover instead.", "Unavailable: no", "Unavailable: no", "warning"],
-                     [true, "Ctrl+Alt+Y", "press Ctrl+Alt+Y.", "m at http://x", "m at http://x", "secondary"]]) {
+            const active = "Paste a link in the tray popover, or copy a video link anywhere and press Ctrl+Alt+Y."
+            for (const [shortcut, shown, note, status, line, tone, problem] of [
+                     [true, "Ctrl+Alt+Y", active, "", "Checking…", "warning", ""],
+                     [false, "Unavailable", "popover instead.", "Unavailable: no", "Unavailable: no", "warning", ""],
+                     [false, "Unavailable", "No portal here.", "", "Checking…", "warning", "No portal here."],
+                     [true, "Ctrl+Alt+Y", active, "m at http://x", "m at http://x", "secondary", ""]]) {
                 standIn.clipboardShortcutActive = shortcut
+                standIn.shortcutProblem = problem
                 standIn.summariesStatus = status
                 standIn.summariesAvailable = tone === "secondary"
                 compare(value("shortcutRow").text, shown)
