@@ -40,9 +40,9 @@ Item {
             verify(object)
             if (object instanceof Window) {
                 object.visible = true
-                verify(waitForRendering(object.contentItem))
+                verify(waitForRendering(object.contentItem, 20000))
             } else if (object instanceof Item) {
-                verify(waitForRendering(object))
+                verify(waitForRendering(object, 20000))
             }
         }
     }
