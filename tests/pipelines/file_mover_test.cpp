@@ -1,84 +1,99 @@
 #include "core/pipelines/file_mover.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/pipelines/pipeline_fixture.h"
+#include "tests/support/sandbox.h"
 
 namespace fs = std::filesystem;
 
 namespace kelvo {
 namespace {
 
-using test::filesBelow;
 using test::readFile;
 using test::writeFile;
 
-TEST(FileMoverTest, MovesNumberClashingNames) {
+// What happened to names in the watched folders since the last call, in order: "+name" created,
+// ">name" renamed into the folder, "-name" deleted; a hidden (partial) file shows as ".part".
+std::string events(const std::vector<fs::path>& watch = {}) {
+    static const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    for (const fs::path& folder : watch) {
+        ::inotify_add_watch(fd, folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_DELETE);
+    }
+    alignas(inotify_event) char buffer[4096];
+    std::string text;
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            text += (event->mask & IN_CREATE     ? "+"
+                     : event->mask & IN_MOVED_TO ? ">"
+                                                 : "-") +
+                    std::string(event->name[0] == '.' ? ".part" : event->name) + " ";
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    return text;
+}
+
+std::size_t count(const fs::path& folder) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(FileMoverTest, FreeNames) {
     test::Sandbox box;
-    struct Case {
-        std::string name;
-        std::vector<std::string> taken;
-        std::string expected;
+    const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
+        // The names taken ("@": by a dangling symbolic link), a name, the first free one.
+        {{}, "a [x].mp4", "a [x].mp4"},
+        {{"a [x].mp4"}, "a [x].mp4", "a [x] (2).mp4"},
+        {{"a [x].mp4", "a [x] (2).mp4"}, "a [x].mp4", "a [x] (3).mp4"},
+        {{"a [x].mp4", "a [x] (3).mp4"}, "a [x].mp4", "a [x] (2).mp4"},
+        {{"README"}, "README", "README (2)"},
+        {{"v.f1.mp4"}, "v.f1.mp4", "v.f1 (2).mp4"},
+        {{"@v.mp4"}, "v.mp4", "v (2).mp4"},
     };
-    const std::vector<Case> cases = {
-        {"a [x].mp4", {}, "a [x].mp4"},
-        {"a [x].mp4", {"a [x].mp4"}, "a [x] (2).mp4"},
-        {"a [x].mp4", {"a [x].mp4", "a [x] (2).mp4"}, "a [x] (3).mp4"},
-        {"a [x].mp4", {"a [x].mp4", "a [x] (3).mp4"}, "a [x] (2).mp4"},
-        {"README", {"README"}, "README (2)"},
-        {"v.f1.mp4", {"v.f1.mp4"}, "v.f1 (2).mp4"},
-    };
-    int round = 0;
-    for (const Case& c : cases) {
-        const fs::path from = box / std::to_string(round) / "from";
-        const fs::path to = box / std::to_string(round++) / "to";
-        writeFile(from / c.name, "moved");
-        fs::create_directories(to);
-        for (const std::string& name : c.taken) {
-            writeFile(to / name, "already there");
+    for (std::size_t n = 0; n < cases.size(); ++n) {
+        const auto& [taken, name, expected] = cases[n];
+        const fs::path folder = box / std::to_string(n);
+        fs::create_directories(folder);
+        for (const std::string& other : taken) {
+            other[0] == '@' ? fs::create_symlink(box / "nowhere", folder / other.substr(1))
+                            : writeFile(folder / other, "");
         }
-        const fs::path moved = FileMover::moveInto(from / c.name, to);
-        EXPECT_EQ(moved, to / c.expected) << c.name;
-        EXPECT_EQ(readFile(moved), "moved");
-        EXPECT_FALSE(fs::exists(from / c.name));
-        for (const std::string& name : c.taken) {
-            EXPECT_EQ(readFile(to / name), "already there") << "replaced " << name;
-        }
+        EXPECT_EQ(FileMover::freeDestination(folder, name), folder / expected);
     }
 }
 
-TEST(FileMoverTest, DanglingLinkCountsAsTaken) {
+TEST(FileMoverTest, MovesAndCopiesNeverReplaceAndCopyAside) {
     test::Sandbox box;
-    writeFile(box / "from" / "v.mp4", "moved");
-    fs::create_directories(box / "to");
-    fs::create_symlink(box / "nowhere", box / "to" / "v.mp4");
-    EXPECT_EQ(FileMover::moveInto(box / "from" / "v.mp4", box / "to"), box / "to" / "v (2).mp4");
-}
-
-TEST(FileMoverTest, CopyReusesAnExistingFileAndNeverLeavesAPartialOne) {
-    test::Sandbox box;
-    writeFile(box / "a" / "v.mp4", "original");
-    writeFile(box / "b" / "v.mp4", "someone else's");
-    EXPECT_EQ(FileMover::copyInto(box / "a" / "v.mp4", box / "b"), box / "b" / "v.mp4");
-    EXPECT_EQ(readFile(box / "b" / "v.mp4"), "someone else's");
-
+    writeFile(box / "a/v.mp4", "moved");
+    writeFile(box / "b/v.mp4", "already there");
     fs::create_directories(box / "c");
-    EXPECT_EQ(FileMover::copyInto(box / "a" / "v.mp4", box / "c"), box / "c" / "v.mp4");
-    EXPECT_EQ(readFile(box / "c" / "v.mp4"), "original");
-    EXPECT_EQ(readFile(box / "a" / "v.mp4"), "original");
+    // A move takes the first free name; a file already in its folder stays where it is.
+    EXPECT_EQ(FileMover::moveInto(box / "a/v.mp4", box / "b"), box / "b/v (2).mp4");
+    EXPECT_EQ(FileMover::moveInto(box / "b/v (2).mp4", box / "b"), box / "b/v (2).mp4");
+    EXPECT_EQ(readFile(box / "b/v (2).mp4") + ", " + readFile(box / "b/v.mp4"),
+              "moved, already there");
+    EXPECT_EQ(count(box / "a"), 0u);
+
+    // A copy uses a file already there, or is written aside and renamed into place.
+    events({box / "b", box / "c"});
+    EXPECT_EQ(FileMover::copyInto(box / "b/v (2).mp4", box / "c"), box / "c/v (2).mp4");
+    EXPECT_EQ(FileMover::copyInto(box / "c/v (2).mp4", box / "b"), box / "b/v (2).mp4");
+    EXPECT_EQ(events(), "+.part >v (2).mp4 ");
+    EXPECT_EQ(readFile(box / "c/v (2).mp4"), "moved");
+    EXPECT_EQ(count(box / "b") + count(box / "c"), 3u);
 
     // A target that is not a folder: the error passes through and the source stays.
     writeFile(box / "not a folder", "");
-    EXPECT_THROW(FileMover::copyInto(box / "a" / "v.mp4", box / "not a folder"),
-                 fs::filesystem_error);
-    EXPECT_THROW(FileMover::moveInto(box / "a" / "v.mp4", box / "not a folder"),
-                 fs::filesystem_error);
-    EXPECT_EQ(readFile(box / "a" / "v.mp4"), "original");
+    EXPECT_THROW(FileMover::copyInto(box / "b/v.mp4", box / "not a folder"), fs::filesystem_error);
+    EXPECT_THROW(FileMover::moveInto(box / "b/v.mp4", box / "not a folder"), fs::filesystem_error);
+    EXPECT_EQ(readFile(box / "b/v.mp4"), "already there");
 }
 
-TEST(FileMoverTest, MovesAcrossFileSystems) {
+TEST(FileMoverTest, MovesAcrossFileSystemsCopyCompletelyFirst) {
     test::Sandbox box;
     const fs::path other = fs::path("/dev/shm") / ("kelvo-mover-" + std::to_string(::getpid()));
     struct stat here {};
@@ -89,11 +104,11 @@ TEST(FileMoverTest, MovesAcrossFileSystems) {
     }
     writeFile(box / "v.mp4", "moved far");
     writeFile(other / "v.mp4", "taken");
-    const fs::path moved = FileMover::moveInto(box / "v.mp4", other);
-    EXPECT_EQ(moved, other / "v (2).mp4");
-    EXPECT_EQ(readFile(moved), "moved far");
-    EXPECT_FALSE(fs::exists(box / "v.mp4"));
-    EXPECT_EQ(filesBelow(other), (std::vector<std::string>{"v (2).mp4", "v.mp4"}));
+    events({box.root(), other});
+    EXPECT_EQ(FileMover::moveInto(box / "v.mp4", other), other / "v (2).mp4");
+    EXPECT_EQ(events(), "+.part >v (2).mp4 -v.mp4 ");
+    EXPECT_EQ(readFile(other / "v (2).mp4"), "moved far");
+    EXPECT_EQ(count(other) + count(box.root()), 2u);
     fs::remove_all(other);
 }
 

@@ -1,16 +1,17 @@
 #pragma once
 
 // A catalog, the yt-dlp stand-in, an engine, a Downloader and a SyncEngine over them, in one
-// sandbox per test. Log lines are collected in `lines`.
+// sandbox per test; and a playlist's folder and catalog rows written as one text to compare.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <optional>
+#include <regex>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "core/catalog/catalog.h"
+#include "core/engine/engine_error.h"
 #include "core/engine/ytdlp_engine.h"
 #include "core/links/ytdlp_playlist_source.h"
 #include "core/pipelines/downloader.h"
@@ -25,19 +26,61 @@ inline std::string vid(char letter) {
     return std::string(11, letter);
 }
 
-// The plain files below `root` (hidden partial files left out), as paths relative to it.
-inline std::vector<std::string> filesBelow(const std::filesystem::path& root) {
-    std::vector<std::string> files;
-    if (!std::filesystem::exists(root)) {
-        return files;
+// `text` without "<folder>/", with every "<date> - Clip x [<id>]" and every id "xxxxxxxxxxx"
+// shortened to "x".
+inline std::string shorten(std::string text, const std::filesystem::path& folder) {
+    const std::string prefix = folder.string() + "/";
+    for (std::size_t at; (at = text.find(prefix)) != std::string::npos;) {
+        text.erase(at, prefix.size());
     }
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') {
-            files.push_back(std::filesystem::relative(entry.path(), root).string());
+    static const std::regex names(R"(\d{4}-\d\d-\d\d - Clip (\w) \[\w{11}\]|\b(\w)\2{10}\b)");
+    return std::regex_replace(text, names, "$1$2");
+}
+
+// A playlist's rows by video id, shortened: "x:<file>[ <nfo>][ removed][ archived]" with paths
+// relative to its folder, the sidecar only when it is not "<file's stem>.nfo" beside the file,
+// "-" for no path and "!" after one where no file is; then "+" and the folder's other files
+// (hidden ones left out). "(no folder)" first when the folder is not there.
+inline std::string state(Catalog& catalog, const PlaylistRecord& playlist) {
+    namespace fs = std::filesystem;
+    std::set<std::string> files;
+    std::error_code noFolder;
+    for (const auto& entry : fs::recursive_directory_iterator(playlist.folder(), noFolder)) {
+        if (entry.is_regular_file() && entry.path().filename().c_str()[0] != '.') {
+            files.insert(entry.path().string());
         }
     }
-    std::sort(files.begin(), files.end());
-    return files;
+    std::vector<PlaylistItemRecord> rows = catalog.items(playlist.id);
+    std::ranges::sort(rows, {}, &PlaylistItemRecord::videoID);
+    const auto show = [&](const std::optional<std::string>& path) {
+        return !path ? "-" : *path + (files.erase(*path) > 0 ? "" : "!");
+    };
+    std::string text = fs::exists(playlist.folder()) ? "" : "(no folder) ";
+    for (const PlaylistItemRecord& item : rows) {
+        const bool beside = item.filePath && item.nfoPath &&
+                            fs::path(*item.filePath).replace_extension(".nfo") == *item.nfoPath;
+        text += item.videoID + ":" + show(item.filePath) +
+                (beside && files.erase(*item.nfoPath) ? "" : " " + show(item.nfoPath)) +
+                (item.removedAt ? " removed" : "") + (item.archivedAt ? " archived" : "") + ", ";
+    }
+    text += "+";
+    for (const std::string& file : files) {
+        text += " " + file;
+    }
+    return shorten(text, playlist.folder());
+}
+
+// What `action` threw (an EngineError's description, another exception's what()), or "no error".
+template <typename Action>
+std::string errorOf(Action action) {
+    try {
+        action();
+    } catch (const EngineError& error) {
+        return error.description();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "no error";
 }
 
 class PipelineFixture : public ::testing::Test {
@@ -53,41 +96,28 @@ class PipelineFixture : public ::testing::Test {
     SyncEngine syncer{catalog, source, downloader, log};
     std::filesystem::path library = box / "library";
 
-    // Registers a playlist of these videos with the service and the catalog (under `library`).
-    PlaylistRecord playlist(const std::string& id, const std::string& title,
-                            const std::vector<std::string>& videoIDs) {
-        setEntries(id, title, videoIDs);
-        catalog.addPlaylist(id, title, library.string(), 30);
-        return record(id);
-    }
-    void setEntries(const std::string& id, const std::string& title,
-                    const std::vector<std::string>& videoIDs) {
-        FakePlaylist remote{.id = id, .title = title};
-        for (const std::string& videoID : videoIDs) {
-            remote.entries.push_back({.id = videoID});
+    // Lists the playlist "PL<title>" on the service: a letter is that video, an upper-case letter
+    // that video marked private, "?" a private entry without a video. Returns registered(title).
+    PlaylistRecord playlist(const std::string& title, const std::string& entries) {
+        FakePlaylist remote{.id = "PL" + title, .title = title};
+        for (char letter : entries) {
+            remote.entries.push_back(letter == '?' ? FakeEntry{"privatexxxx", "[Private video]"}
+                                     : std::isupper(letter)
+                                         ? FakeEntry{vid(std::tolower(letter)), {}, "private"}
+                                         : FakeEntry{vid(letter)});
         }
         service.addPlaylist(remote);
+        return registered(title);
     }
-    PlaylistRecord record(const std::string& id) {
-        for (PlaylistRecord& candidate : catalog.playlists()) {
-            if (candidate.youtubeID == id) {
-                return candidate;
+    // The catalog's record of the playlist "PL<title>", registered under `library` when new.
+    PlaylistRecord registered(const std::string& title) {
+        for (PlaylistRecord& known : catalog.playlists()) {
+            if (known.youtubeID == "PL" + title) {
+                return known;
             }
         }
-        throw std::runtime_error("no playlist " + id);
-    }
-    std::optional<PlaylistItemRecord> item(const std::string& playlistID,
-                                           const std::string& videoID) {
-        for (PlaylistItemRecord& candidate : catalog.items(record(playlistID).id)) {
-            if (candidate.videoID == videoID) {
-                return candidate;
-            }
-        }
-        return std::nullopt;
-    }
-    SyncReport sync(const std::string& id) {
-        lines.clear();
-        return syncer.sync(record(id));
+        catalog.addPlaylist("PL" + title, title, library.string(), 30);
+        return registered(title);
     }
 };
 

@@ -1,14 +1,14 @@
 #include "core/pipelines/sync_engine.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <functional>
 #include <thread>
-#include <tuple>
 
-#include "core/engine/engine_error.h"
 #include "core/links/youtube_link.h"
 #include "tests/pipelines/pipeline_fixture.h"
+#include "tests/support/process.h"
 
 namespace fs = std::filesystem;
 
@@ -17,309 +17,227 @@ namespace {
 
 using test::FakeBehaviour;
 using test::FakePhase;
-using test::filesBelow;
 using test::vid;
-
-using Files = std::vector<std::string>;
 
 class SyncEngineTest : public test::PipelineFixture {
   protected:
+    // Videos a to m are "Clip <letter>"; h needs sign-in, i's information fails, j's
+    // information names another video.
     void SetUp() override {
-        for (char letter : std::string("abcdefg")) {
+        for (char letter = 'a'; letter <= 'm'; ++letter) {
             service.addVideo({.id = vid(letter),
                               .title = "Clip " + std::string(1, letter),
-                              .info = {{"upload_date", "20240101"}}});
+                              .info = {{"upload_date", "20240101"},
+                                       {"id", letter == 'j' ? "elsewhere01" : vid(letter)}},
+                              .behaviour = letter == 'h'   ? FakeBehaviour::signIn
+                                           : letter == 'i' ? FakeBehaviour::fail
+                                                           : FakeBehaviour::ok,
+                              .phase = letter == 'h' ? FakePhase::download : FakePhase::info,
+                              .message = "ERROR: boom"});
         }
     }
-    // "2024-01-01 - Clip a [aaaaaaaaaaa].mp4"
-    static std::string name(char letter, const std::string& extension = ".mp4") {
-        return "2024-01-01 - Clip " + std::string(1, letter) + " [" + vid(letter) + "]" + extension;
+    // library/<folder>/<the name of the letter's video><extension>
+    fs::path file(const std::string& folder, char letter, const std::string& extension = ".mp4") {
+        return library / folder /
+               ("2024-01-01 - Clip " + std::string(1, letter) + " [" + vid(letter) + "]" +
+                extension);
     }
-    static std::string both(char letter) { return name(letter) + "|" + name(letter, ".nfo"); }
-    // The media and sidecar files of `folder` (below the library) as "media|nfo" pairs.
-    Files folderFiles(const std::string& folder) {
-        Files pairs;
-        const Files files = filesBelow(library / folder);
-        for (const std::string& file : files) {
-            if (file.ends_with(".mp4")) {
-                const std::string nfo = file.substr(0, file.size() - 4) + ".nfo";
-                const bool hasNfo = std::find(files.begin(), files.end(), nfo) != files.end();
-                pairs.push_back(file + (hasNfo ? "|" + fs::path(nfo).filename().string() : ""));
-            }
-        }
-        return pairs;
-    }
-    std::string path(const std::string& relative) { return (library / relative).string(); }
 };
 
-TEST_F(SyncEngineTest, LifeOfAPlaylist) {
-    playlist("PL1", "Mix", {vid('a'), vid('b'), vid('c')});
-    SyncReport report = sync("PL1");
-    EXPECT_EQ(report.summary(), "Mix: 3 new, 0 copied, 0 restored, 0 archived, 0 unchanged");
-    EXPECT_EQ(report.added, (Files{"Clip a", "Clip b", "Clip c"}));
-    EXPECT_EQ(folderFiles("Mix"), (Files{both('a'), both('b'), both('c')}));
-    EXPECT_TRUE(record("PL1").lastCheckedAt.has_value());
-
-    // b leaves; a private entry appears.
-    service.addPlaylist({.id = "PL1",
-                         .title = "Mix",
-                         .entries = {{.id = vid('a')},
-                                     {.id = "privatexxxx", .title = "[Private video]"},
-                                     {.id = vid('c')}}});
-    report = sync("PL1");
-    EXPECT_EQ(
-        report.summary(),
-        "Mix: 0 new, 0 copied, 0 restored, 1 archived, 2 unchanged, 1 unavailable on YouTube");
-    EXPECT_EQ(lines, Files{"Archived (removed from playlist): Clip b"});
-    EXPECT_EQ(folderFiles("Mix"), (Files{both('a'), both('c'), "_archive/" + both('b')}));
-    auto b = item("PL1", vid('b'));
-    EXPECT_EQ(b->filePath, path("Mix/_archive/" + name('b')));
-    EXPECT_EQ(b->nfoPath, path("Mix/_archive/" + name('b', ".nfo")));
-    EXPECT_TRUE(b->removedAt && b->archivedAt);
-
-    // b comes back; c's file was deleted by hand; a is listed but now private (its file stays).
-    fs::remove(library / "Mix" / name('c'));
-    service.addPlaylist(
-        {.id = "PL1",
-         .title = "Mix",
-         .entries = {
-             {.id = vid('a'), .availability = "private"}, {.id = vid('b')}, {.id = vid('c')}}});
-    service.clearCalls();
-    report = sync("PL1");
-    EXPECT_EQ(report.restored, Files{"Clip b"});
-    EXPECT_EQ(report.added, Files{"Clip c"});
-    EXPECT_EQ(report.unavailable, 1);
-    EXPECT_EQ(lines.front(), "Restored from archive: Clip b");
-    EXPECT_EQ(service.callsWith("-o"), 1);
-    EXPECT_EQ(folderFiles("Mix"), (Files{both('a'), both('b'), both('c')}));
-    b = item("PL1", vid('b'));
-    EXPECT_EQ(b->filePath, path("Mix/" + name('b')));
-    EXPECT_FALSE(b->removedAt || b->archivedAt);
-
-    // A second playlist holding a: copied, not downloaded; after its copy is deleted by hand,
-    // copied again. A same-named file already in the folder is reused.
-    playlist("PL2", "Other", {vid('a'), vid('d')});
-    test::writeFile(library / "Other" / name('a'), "kept");
-    service.clearCalls();
-    report = sync("PL2");
-    EXPECT_EQ(report.summary(), "Other: 1 new, 1 copied, 0 restored, 0 archived, 0 unchanged");
-    EXPECT_EQ(lines.front(), "Copied from another playlist: Clip a");
-    EXPECT_EQ(service.callsWith("-o"), 1);
-    EXPECT_EQ(folderFiles("Other"), (Files{both('a'), both('d')}));
-    EXPECT_EQ(test::readFile(library / "Other" / name('a')), "kept");
-    fs::remove(library / "Other" / name('a'));
-    report = sync("PL2");
-    EXPECT_EQ(report.copied, Files{"Clip a"});
-    EXPECT_EQ(report.inSync, 1);
-    EXPECT_EQ(folderFiles("Mix"), (Files{both('a'), both('b'), both('c')}));
-}
-
-TEST_F(SyncEngineTest, EmptyListingArchivesEverythingAndMissingFilesStayRecorded) {
-    playlist("PL1", "Mix", {vid('a'), vid('b')});
-    sync("PL1");
-    fs::remove(library / "Mix" / name('b'));
-    setEntries("PL1", "Mix", {});
-    const SyncReport report = sync("PL1");
-    EXPECT_EQ(report.summary(), "Mix: 0 new, 0 copied, 0 restored, 2 archived, 0 unchanged");
-    EXPECT_EQ(folderFiles("Mix"), Files{"_archive/" + both('a')});
-    EXPECT_TRUE(fs::exists(library / "Mix" / name('b', ".nfo")));
-    const auto b = item("PL1", vid('b'));
-    EXPECT_EQ(b->filePath, path("Mix/" + name('b')));
-    EXPECT_TRUE(b->removedAt.has_value());
-    EXPECT_FALSE(b->archivedAt.has_value());
-    EXPECT_EQ(lines.size(), 2u);
-}
-
-TEST_F(SyncEngineTest, DeletedByTheUser) {
-    playlist("PL1", "Mix", {vid('a'), vid('b')});
-    playlist("PL2", "Other", {vid('b')});
-    sync("PL1");
-    sync("PL2");
-    for (char letter : {'a', 'b'}) {
-        for (const std::string& file : catalog.allFiles(vid(letter))) {
-            fs::remove(file);
+TEST_F(SyncEngineTest, RunsAgainstTheServiceTheFolderAndTheHand) {
+    struct Step {
+        std::string playlist;          // "<title> <entries>", as playlist() reads them
+        std::function<void()> byHand;  // done before the run
+        std::size_t calls;             // runs of the stand-in
+        // The summary or the error ("[not checked]" when the playlist was not stamped), the
+        // sync's own log lines (not the downloader's) and the playlist's state().
+        std::string expected;
+    };
+    const std::string archived = "\nArchived (removed from playlist): Clip ";
+    const std::vector<Step> steps = {
+        {"Mix abc", nullptr, 7,
+         "Mix: 3 new, 0 copied, 0 restored, 0 archived, 0 unchanged\na:a.mp4, b:b.mp4, c:c.mp4, +"},
+        {"Mix a?c", nullptr, 1,
+         "Mix: 0 new, 0 copied, 0 restored, 1 archived, 2 unchanged, 1 unavailable on YouTube" +
+             archived + "b\na:a.mp4, b:_archive/b.mp4 removed archived, c:c.mp4, +"},
+        // b comes back; c's file was deleted by hand; a turned private, its file stays.
+        {"Mix Abc", [&] { fs::remove(file("Mix", 'c')); }, 3,
+         "Mix: 1 new, 0 copied, 1 restored, 0 archived, 0 unchanged, 1 unavailable on YouTube\n"
+         "Restored from archive: Clip b\na:a.mp4, b:b.mp4, c:c.mp4, +"},
+        // Another playlist copies a from Mix, keeping a same-named file already there; and
+        // copies it again once that file is deleted by hand.
+        {"Other ad", [&] { test::writeFile(file("Other", 'a'), "kept"); }, 3,
+         "Other: 1 new, 1 copied, 0 restored, 0 archived, 0 unchanged\n"
+         "Copied from another playlist: Clip a\na:a.mp4, d:d.mp4, +"},
+        {"Other ad",
+         [&] {
+             EXPECT_EQ(test::readFile(file("Other", 'a')), "kept");
+             fs::remove(file("Other", 'a'));
+         },
+         1,
+         "Other: 0 new, 1 copied, 0 restored, 0 archived, 1 unchanged\n"
+         "Copied from another playlist: Clip a\na:a.mp4, d:d.mp4, +"},
+        // All leave Mix. b's file was deleted (its sidecar stays); an older copy of a in the
+        // archive is not replaced, a and its sidecar are numbered.
+        {"Mix ",
+         [&] {
+             fs::remove(file("Mix", 'b'));
+             test::writeFile(file("Mix/_archive", 'a'), "older");
+         },
+         1,
+         "Mix: 0 new, 0 copied, 0 restored, 3 archived, 0 unchanged" + archived + "a" + archived +
+             "b" + archived +
+             "c\na:_archive/a (2).mp4 removed archived, b:b.mp4! removed, c:_archive/c.mp4 removed "
+             "archived, + _archive/a.mp4"},
+        // Moves an interrupted run made without recording them are completed, not redone.
+        {"Solo e", nullptr, 3,
+         "Solo: 1 new, 0 copied, 0 restored, 0 archived, 0 unchanged\ne:e.mp4, +"},
+        {"Solo ",
+         [&] {
+             fs::create_directories(library / "Solo/_archive");
+             fs::rename(file("Solo", 'e'), file("Solo/_archive", 'e'));
+             fs::rename(file("Solo", 'e', ".nfo"), file("Solo/_archive", 'e', ".nfo"));
+         },
+         1,
+         "Solo: 0 new, 0 copied, 0 restored, 1 archived, 0 unchanged" + archived +
+             "e\ne:_archive/e.mp4 removed archived, +"},
+        {"Solo e", [&] { fs::rename(file("Solo/_archive", 'e'), file("Solo", 'e')); }, 1,
+         "Solo: 0 new, 0 copied, 1 restored, 0 archived, 0 unchanged\n"
+         "Restored from archive: Clip e\ne:e.mp4, +"},
+        // An archive that cannot be made ends the run after the downloads, which stay.
+        {"Solo l",
+         [&] {
+             fs::remove_all(library / "Solo/_archive");
+             test::writeFile(library / "Solo/_archive", "");
+         },
+         3,
+         "error: filesystem error: cannot create directories: Not a directory [_archive] [not "
+         "checked]\ne:e.mp4, l:l.mp4, + _archive"},
+        // Deleted by the user: counted, never fetched. Once gone from the playlist f is
+        // forgotten and fetched again when it returns; g, still in Also, stays deleted.
+        {"Kept fg", nullptr, 5,
+         "Kept: 2 new, 0 copied, 0 restored, 0 archived, 0 unchanged\nf:f.mp4, g:g.mp4, +"},
+        {"Also g", nullptr, 1,
+         "Also: 0 new, 1 copied, 0 restored, 0 archived, 0 unchanged\n"
+         "Copied from another playlist: Clip g\ng:g.mp4, +"},
+        {"Kept fg?",
+         [&] {
+             for (char letter : {'f', 'g'}) {
+                 for (const std::string& path : catalog.allFiles(vid(letter))) {
+                     fs::remove(path);
+                 }
+                 catalog.markDeleted(vid(letter));
+             }
+         },
+         1,
+         "Kept: 0 new, 0 copied, 0 restored, 0 archived, 0 unchanged, 1 unavailable on YouTube, 2 "
+         "deleted by you\nf:- -, g:- -, +"},
+        {"Kept ", nullptr, 1,
+         "Kept: 0 new, 0 copied, 0 restored, 0 archived, 0 unchanged\ng:- - removed, +"},
+        {"Kept fg", nullptr, 3,
+         "Kept: 1 new, 0 copied, 0 restored, 0 archived, 0 unchanged, 1 deleted by you\n"
+         "f:f.mp4, g:- - removed, +"},
+        // Engine failures are counted and the run goes on.
+        {"Bad hijk?", nullptr, 8,
+         "Bad: 1 new, 0 copied, 0 restored, 0 archived, 0 unchanged, 1 need sign-in, 2 failed, 1 "
+         "unavailable on YouTube\nSkipped Clip h: needs sign-in: ERROR: [youtube] h: Sign in to "
+         "confirm your age. This video may be inappropriate for some users.\nSkipped Clip i: "
+         "ERROR: boom\nSkipped Clip j: the service reports this video as elsewhere01\nh:- -, "
+         "k:k.mp4, + h.f137.mp4.part j.mp4 j.nfo"},
+        // A listing that fails ends the run before anything is made.
+        {"Gone l",
+         [&] { service.addPlaylist({.id = "PLGone", .behaviour = FakeBehaviour::unsupported}); }, 1,
+         "error: ERROR: Unsupported URL: https://www.youtube.com/playlist?list=PLGone [not "
+         "checked]\n(no folder) +"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.playlist);
+        const std::string title = step.playlist.substr(0, step.playlist.find(' '));
+        const PlaylistRecord record = playlist(title, step.playlist.substr(title.size() + 1));
+        if (step.byHand) {
+            step.byHand();
         }
-        catalog.markDeleted(vid(letter));
+        service.clearCalls();
+        lines.clear();
+        std::string text;
+        const std::string error = test::errorOf([&] { text = syncer.sync(record).summary(); });
+        text = error == "no error" ? text : "error: " + error;
+        text += registered(title).lastCheckedAt == record.lastCheckedAt ? " [not checked]" : "";
+        for (const std::string& line : lines) {
+            if (!line.starts_with("Reading video info") && !line.starts_with("Downloading \"")) {
+                text += "\n" + line;
+            }
+        }
+        EXPECT_EQ(test::shorten(text, record.folder()) + "\n" + test::state(catalog, record),
+                  step.expected);
+        EXPECT_EQ(service.calls().size(), step.calls);
     }
-    service.clearCalls();
-    SyncReport report = sync("PL1");
-    EXPECT_EQ(report.summary(),
-              "Mix: 0 new, 0 copied, 0 restored, 0 archived, 0 unchanged, "
-              "2 deleted by you");
-    EXPECT_EQ(service.callsWith("-J"), 1);  // the listing only
-
-    // Both leave Mix: a is forgotten, b is still held by Other.
-    setEntries("PL1", "Mix", {});
-    report = sync("PL1");
-    EXPECT_TRUE(report.archived.empty());
-    EXPECT_TRUE(lines.empty());
-    EXPECT_FALSE(catalog.video(vid('a')).has_value());
-    EXPECT_TRUE(catalog.isDeleted(vid('b')));
-    EXPECT_TRUE(item("PL1", vid('b'))->removedAt.has_value());
-    EXPECT_EQ(item("PL1", vid('b'))->filePath, std::nullopt);
-
-    // Forgotten videos are fetched again when they return; b stays deleted.
-    setEntries("PL1", "Mix", {vid('a'), vid('b')});
-    report = sync("PL1");
-    EXPECT_EQ(report.added, Files{"Clip a"});
-    EXPECT_EQ(report.deletedByYou, 1);
-}
-
-TEST_F(SyncEngineTest, EngineFailuresAreCountedAndTheRunGoesOn) {
-    service.addVideo({.id = vid('a'),
-                      .title = "Clip a",
-                      .behaviour = FakeBehaviour::signIn,
-                      .phase = FakePhase::download});
-    service.addVideo({.id = vid('b'),
-                      .title = "Clip b",
-                      .behaviour = FakeBehaviour::fail,
-                      .phase = FakePhase::info,
-                      .message = "ERROR: boom"});
-    playlist("PL1", "Mix", {vid('a'), vid('b'), vid('c')});
-    const SyncReport report = sync("PL1");
-    EXPECT_EQ(
-        report.summary(),
-        "Mix: 1 new, 0 copied, 0 restored, 0 archived, 0 unchanged, 1 need sign-in, 1 failed");
-    EXPECT_EQ(report.skippedSignIn, Files{"Clip a"});
-    ASSERT_EQ(report.failed.size(), 1u);
-    EXPECT_TRUE(report.failed[0].starts_with("Clip b: ")) << report.failed[0];
-    EXPECT_NE(report.failed[0].find("boom"), std::string::npos);
-    EXPECT_TRUE(lines[2].starts_with("Skipped Clip a: needs sign-in: ")) << lines[2];
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.starts_with("Skipped Clip b: "); }),
-              1);
-    EXPECT_EQ(item("PL1", vid('a')),
-              (PlaylistItemRecord{record("PL1").id, vid('a'), {}, {}, {}, {}}));
-    EXPECT_EQ(catalog.video(vid('a'))->status, VideoStatus::needsSignIn);
-    EXPECT_FALSE(item("PL1", vid('b')).has_value());  // no video row to refer to
-    EXPECT_TRUE(record("PL1").lastCheckedAt.has_value());
-}
-
-TEST_F(SyncEngineTest, AVideoReportingAnotherIdFailsAloneAndTheRunCompletes) {
-    // The listing names d, but the service's information for d describes another video.
-    service.addVideo({.id = vid('d'), .title = "Clip d", .info = {{"id", "elsewhere01"}}});
-    playlist("PL1", "Mix", {vid('d'), vid('c')});
-    const SyncReport report = sync("PL1");
-    EXPECT_EQ(report.added, Files{"Clip c"});
-    ASSERT_EQ(report.failed.size(), 1u);
-    EXPECT_EQ(report.failed[0], "Clip d: the service reports this video as elsewhere01");
-    EXPECT_FALSE(item("PL1", vid('d')).has_value());
-    EXPECT_TRUE(record("PL1").lastCheckedAt.has_value());
-}
-
-TEST_F(SyncEngineTest, OtherErrorsEndTheRunAndKeepWhatWasDone) {
-    // The listing fails: nothing is created or stamped.
-    service.addPlaylist({.id = "PL1", .title = "Mix", .behaviour = FakeBehaviour::unsupported});
-    catalog.addPlaylist("PL1", "Mix", library.string(), 30);
-    EXPECT_THROW(sync("PL1"), EngineError);
-    EXPECT_FALSE(fs::exists(library / "Mix"));
-
-    // The archive folder cannot be made: the run ends after the downloads, unstamped.
-    playlist("PL1", "Mix", {vid('a')});
-    sync("PL1");
-    const auto checked = record("PL1").lastCheckedAt;
-    setEntries("PL1", "Mix", {vid('b')});
-    test::writeFile(library / "Mix" / "_archive", "not a folder");
-    EXPECT_THROW(sync("PL1"), fs::filesystem_error);
-    EXPECT_EQ(record("PL1").lastCheckedAt, checked);
-    EXPECT_EQ(folderFiles("Mix"), (Files{both('a'), both('b')}));
-    EXPECT_FALSE(item("PL1", vid('a'))->removedAt.has_value());
-    EXPECT_EQ(item("PL1", vid('b'))->filePath, path("Mix/" + name('b')));
-}
-
-TEST_F(SyncEngineTest, ArchiveNameClashesAreNumbered) {
-    playlist("PL1", "Mix", {vid('a')});
-    sync("PL1");
-    test::writeFile(library / "Mix/_archive" / name('a'), "older copy");
-    test::writeFile(library / "Mix/_archive" / ("2024-01-01 - Clip a [" + vid('a') + "] (2).mp4"),
-                    "older copy");
-    setEntries("PL1", "Mix", {});
-    sync("PL1");
-    const std::string third = "2024-01-01 - Clip a [" + vid('a') + "] (3).mp4";
-    EXPECT_EQ(item("PL1", vid('a'))->filePath, path("Mix/_archive/" + third));
-    EXPECT_EQ(item("PL1", vid('a'))->nfoPath, path("Mix/_archive/" + name('a', ".nfo")));
-    EXPECT_EQ(fs::file_size(library / "Mix/_archive" / third),
-              fs::file_size(test::FakeService::sampleVideo()));
-}
-
-TEST_F(SyncEngineTest, FinishesMovesAnInterruptedRunLeftUnrecorded) {
-    playlist("PL1", "Mix", {vid('a')});
-    sync("PL1");
-    // Moved into the archive, but the run ended before the catalog heard of it.
-    fs::create_directories(library / "Mix/_archive");
-    for (const std::string& file : {name('a'), name('a', ".nfo")}) {
-        fs::rename(library / "Mix" / file, library / "Mix/_archive" / file);
-    }
-    setEntries("PL1", "Mix", {});
-    sync("PL1");
-    auto a = item("PL1", vid('a'));
-    EXPECT_EQ(a->filePath, path("Mix/_archive/" + name('a')));
-    EXPECT_EQ(a->nfoPath, path("Mix/_archive/" + name('a', ".nfo")));
-    EXPECT_TRUE(a->archivedAt.has_value());
-
-    // Moved back (the sidecar not yet), unrecorded again: restored without a download.
-    fs::rename(library / "Mix/_archive" / name('a'), library / "Mix" / name('a'));
-    setEntries("PL1", "Mix", {vid('a')});
-    service.clearCalls();
-    const SyncReport report = sync("PL1");
-    EXPECT_EQ(report.restored, Files{"Clip a"});
-    EXPECT_EQ(service.callsWith("-o"), 0);
-    EXPECT_EQ(folderFiles("Mix"), Files{both('a')});
-    a = item("PL1", vid('a'));
-    EXPECT_EQ(a->filePath, path("Mix/" + name('a')));
-    EXPECT_EQ(a->nfoPath, path("Mix/" + name('a', ".nfo")));
 }
 
 TEST_F(SyncEngineTest, ProgressDuplicatesAndStops) {
-    playlist("PL1", "Mix", {vid('a'), vid('a'), vid('b')});
-    std::vector<std::tuple<std::size_t, std::size_t, std::string>> progress;
-    syncer.setProgress([&](std::size_t n, std::size_t total, const std::string& title) {
-        progress.emplace_back(n, total, title);
-    });
-    const SyncReport report = sync("PL1");
-    EXPECT_EQ(report.summary(), "Mix: 2 new, 0 copied, 0 restored, 0 archived, 1 unchanged");
-    EXPECT_EQ(progress, (std::vector<std::tuple<std::size_t, std::size_t, std::string>>{
-                            {1, 3, "Clip a"}, {2, 3, "Clip a"}, {3, 3, "Clip b"}}));
-    EXPECT_EQ(lines.size(), 4u);  // the downloader's two lines per video, nothing else
-
-    // A stop requested while entry 2 is handled ends the run before entry 3.
+    std::string progress;
     std::stop_source stop;
     syncer.setStopToken(stop.get_token());
-    syncer.setProgress([&](std::size_t n, std::size_t, const std::string&) {
-        if (n == 2) {
+    syncer.setProgress([&](std::size_t n, std::size_t total, const std::string& title) {
+        progress += std::to_string(n) + "/" + std::to_string(total) + " " + title + ", ";
+        if (title == "Clip d") {
             stop.request_stop();
         }
     });
-    setEntries("PL1", "Mix", {vid('c'), vid('d'), vid('e')});
-    const auto checked = record("PL1").lastCheckedAt;
-    try {
-        sync("PL1");
-        ADD_FAILURE() << "the stopped run completed";
-    } catch (const EngineError& error) {
-        EXPECT_TRUE(error.isStopped());
-    }
-    EXPECT_TRUE(item("PL1", vid('d')).has_value());
-    EXPECT_FALSE(item("PL1", vid('e')).has_value());
-    EXPECT_EQ(record("PL1").lastCheckedAt, checked);
+    // A video listed twice is fetched once and then found unchanged.
+    EXPECT_EQ(syncer.sync(playlist("Mix", "aab")).summary(),
+              "Mix: 2 new, 0 copied, 0 restored, 0 archived, 1 unchanged");
+    EXPECT_EQ(progress, "1/3 Clip a, 2/3 Clip a, 3/3 Clip b, ");
 
-    // The engine's stop (yt-dlp killed mid-download) ends the run too, not just the entry.
-    service.addVideo(
-        {.id = vid('f'), .title = "Clip f", .phase = FakePhase::download, .sleepSeconds = 30});
-    setEntries("PL1", "Mix", {vid('f'), vid('g')});
+    // A stop requested while an entry is handled ends the run before the next one, unstamped.
+    const PlaylistRecord mix = playlist("Mix", "cde");
+    EXPECT_EQ(test::errorOf([&] { syncer.sync(mix); }), "stopped");
+    EXPECT_EQ(test::state(catalog, mix), "a:a.mp4, b:b.mp4, c:c.mp4, d:d.mp4, +");
+    EXPECT_EQ(registered("Mix").lastCheckedAt, mix.lastCheckedAt);
+
+    // The engine's stop (yt-dlp killed during a download) ends the run, not just the entry.
+    service.addVideo({.id = vid('f'), .phase = FakePhase::download, .sleepSeconds = 30});
     std::stop_source engineStop;
     syncer.setStopToken({});
     engine.setStopToken(engineStop.get_token());
     engine.setKillGrace(std::chrono::milliseconds(100));
-    service.clearCalls();
-    std::jthread stopper([&](std::stop_token done) {
-        while (!done.stop_requested() && service.callsWith("-o") == 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+    std::jthread stopper([&] {
+        test::waitUntil([&] { return service.callsWith(YouTubeLink::watchURL(vid('f'))) > 1; });
         engineStop.request_stop();
     });
-    EXPECT_THROW(sync("PL1"), EngineError);
+    EXPECT_EQ(test::errorOf([&] { syncer.sync(playlist("Mix", "fg")); }), "stopped");
     EXPECT_EQ(service.callsWith(YouTubeLink::watchURL(vid('g'))), 0);
-    EXPECT_FALSE(item("PL1", vid('f')).has_value());
+    // Nothing recorded of f; whether its partial download was begun depends on the moment.
+    EXPECT_THAT(test::state(catalog, mix),
+                ::testing::StartsWith("a:a.mp4, b:b.mp4, c:c.mp4, d:d.mp4, +"));
+}
+
+TEST(SyncEngineDueTest, IntervalBoundaries) {
+    const TimePoint now = 1'700'000'000.5;
+    const std::vector<std::tuple<std::optional<TimePoint>, bool, bool>> cases = {
+        // When last checked, whether enabled, whether due.
+        {now - 29 * 60, true, false},        // not yet
+        {now - 30 * 60, true, true},         // exactly one interval ago
+        {std::nullopt, true, true},          // never checked
+        {std::nullopt, false, false},        // stopped
+        {now - 10 * 3600, false, false},     // stopped long ago
+        {now - 30 * 60 - 0.25, true, true},  // a little over
+        {now + 60, true, false},             // checked "in the future" (the clock went back)
+    };
+    std::vector<PlaylistRecord> playlists(cases.size());
+    std::vector<std::int64_t> expected;
+    for (std::size_t n = 0; n < cases.size(); ++n) {
+        playlists[n].id = static_cast<std::int64_t>(n);
+        std::tie(playlists[n].lastCheckedAt, playlists[n].enabled, std::ignore) = cases[n];
+        if (std::get<2>(cases[n])) {
+            expected.push_back(playlists[n].id);
+        }
+    }
+    std::vector<std::int64_t> due;
+    for (const PlaylistRecord& playlist : SyncEngine::due(playlists, now)) {
+        due.push_back(playlist.id);
+    }
+    EXPECT_EQ(due, expected);
 }
 
 }  // namespace

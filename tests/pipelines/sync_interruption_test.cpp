@@ -1,107 +1,61 @@
 // Kills a process in the middle of a sync at many moments and syncs again: nothing may be lost,
 // the catalog stays sound, and the end result equals that of a run never interrupted.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <thread>
 
-#include "core/catalog/catalog.h"
 #include "tests/pipelines/pipeline_fixture.h"
-
-extern char** environ;
+#include "tests/support/process.h"
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 namespace kelvo {
 namespace {
 
-using test::filesBelow;
 using test::vid;
-using Clock = std::chrono::steady_clock;
-
-pid_t startSync(const fs::path& catalog, const std::string& playlist) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args = {KELVO_SYNC_ONCE, catalog.string(), playlist};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int status = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(status, 0);
-    return pid;
-}
-
-// Waits for `pid`, then for every orphan it left (yt-dlp finishes what it was doing, as it does
-// when kelvo dies): this process is their subreaper.
-int waitAll(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
-    }
-    return status;
-}
 
 std::string integrity(const fs::path& path) {
     sqlite3* db = nullptr;
-    std::string result = "cannot open";
-    if (sqlite3_open(path.c_str(), &db) == SQLITE_OK) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &statement, nullptr);
-        result = sqlite3_step(statement) == SQLITE_ROW
-                     ? reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))
-                     : sqlite3_errmsg(db);
-        sqlite3_finalize(statement);
-    }
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &statement, nullptr);
+    std::string result = sqlite3_step(statement) == SQLITE_ROW
+                             ? reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))
+                             : sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
     sqlite3_close(db);
     return result;
 }
 
-// The files below the library and what the catalog says about them, without time stamps.
-std::vector<std::string> state(const fs::path& work) {
-    std::vector<std::string> rows = filesBelow(work / "library");
-    Catalog catalog(work / "catalog.sqlite");
-    const auto show = [](const std::optional<std::string>& text) { return text.value_or("-"); };
+// The playlists' files and rows and the videos' rows, without time stamps.
+std::string state(const fs::path& catalogPath) {
+    Catalog catalog(catalogPath);
+    std::string text;
     for (const PlaylistRecord& playlist : catalog.playlists()) {
-        rows.push_back(playlist.youtubeID + (playlist.lastCheckedAt ? " checked" : ""));
-        auto items = catalog.items(playlist.id);
-        std::sort(items.begin(), items.end(),
-                  [](const auto& a, const auto& b) { return a.videoID < b.videoID; });
-        for (const PlaylistItemRecord& item : items) {
-            rows.push_back(item.videoID + " " + show(item.filePath) + " " + show(item.nfoPath) +
-                           (item.removedAt ? " removed" : "") +
-                           (item.archivedAt ? " archived" : ""));
-        }
+        text += playlist.title + (playlist.lastCheckedAt ? " checked: " : ": ") +
+                test::state(catalog, playlist) + "\n";
     }
-    for (const CatalogEntry& entry : catalog.entries(std::nullopt, 100)) {
-        rows.push_back(entry.videoID + " " + std::string(toText(entry.status)) +
-                       (entry.isMissing ? " missing" : "") + (entry.isArchived ? " archived" : ""));
+    std::vector<CatalogEntry> entries = catalog.entries(std::nullopt, 100);
+    std::ranges::sort(entries, {}, &CatalogEntry::videoID);
+    for (const CatalogEntry& entry : entries) {
+        text += entry.videoID + " " + std::string(toText(entry.status)) +
+                (entry.isMissing ? " missing" : "") + (entry.isArchived ? " archived" : "") + "\n";
     }
-    std::sort(rows.end() - static_cast<long>(catalog.entries(std::nullopt, 100).size()),
-              rows.end());
-    return rows;
+    return text;
 }
 
 TEST(SyncInterruptionTest, KilledAnywhereThenSyncedAgain) {
+    // yt-dlp outlives a killed kelvo-sync-once as it outlives a killed kelvo: this process
+    // reaps it, waiting for it to finish.
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     test::Sandbox box;
     test::FakeService service(box / "service");
     const fs::path work = box / "work";
-    const fs::path snapshot = box / "snapshot";
     const fs::path catalogPath = work / "catalog.sqlite";
     for (char letter : std::string("abcdef")) {
         service.addVideo({.id = vid(letter),
@@ -109,84 +63,79 @@ TEST(SyncInterruptionTest, KilledAnywhereThenSyncedAgain) {
                           .phase = test::FakePhase::download,
                           .sleepSeconds = 0.05});
     }
-    const auto entries = [&](const std::string& id, const std::string& letters) {
-        test::FakePlaylist playlist{.id = id, .title = id};
+    // Syncs `playlist` listing `letters` to its end, or kills the run once it has printed
+    // `killAfter->first` lines and the stand-in has started `killAfter->second` times.
+    const auto run = [&](const std::string& playlist, const std::string& letters,
+                         std::optional<std::pair<int, std::size_t>> killAfter = std::nullopt) {
+        test::FakePlaylist remote{.id = playlist, .entries = {{"privatexxxx", "[Private video]"}}};
         for (char letter : letters) {
-            playlist.entries.push_back({.id = vid(letter)});
+            remote.entries.push_back({.id = vid(letter)});
         }
-        playlist.entries.push_back({.id = "privatexxxx", .title = "[Private video]"});
-        service.addPlaylist(playlist);
-    };
-    const auto syncToEnd = [&](const std::string& playlist) {
-        EXPECT_EQ(waitAll(startSync(catalogPath, playlist)), 0) << playlist;
+        service.addPlaylist(remote);
+        test::Process sync({KELVO_SYNC_ONCE, catalogPath.string(), playlist});
+        if (killAfter) {
+            for (int line = 1; line <= killAfter->first; ++line) {
+                EXPECT_TRUE(sync.readLine()) << "line " << line;
+            }
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (service.calls().size() < killAfter->second &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            sync.signal(SIGKILL);
+        }
+        EXPECT_TRUE(sync.wait());
+        while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+        }
+        EXPECT_TRUE(killAfter || sync.result().status == 0) << sync.result().err;
+        return sync.result().out;
     };
 
     // Before: Other holds e; Main held a, b and c and has archived c.
     fs::create_directories(work);
-    {
-        Catalog catalog(catalogPath);
-        catalog.addPlaylist("Main", "Main", (work / "library").string(), 30);
-        catalog.addPlaylist("Other", "Other", (work / "library").string(), 30);
+    for (const char* playlist : {"Main", "Other"}) {
+        Catalog(catalogPath).addPlaylist(playlist, playlist, (work / "library").string(), 30);
     }
-    entries("Other", "e");
-    syncToEnd("Other");
-    entries("Main", "abc");
-    syncToEnd("Main");
-    entries("Main", "ab");
-    syncToEnd("Main");
-    fs::copy(work, snapshot, fs::copy_options::recursive);
-    const std::vector<std::string> before = filesBelow(work / "library");
+    run("Other", "e");
+    run("Main", "abc");
+    run("Main", "ab");
+    fs::copy(work, box / "snapshot", fs::copy_options::recursive);
+    std::vector<fs::path> before;
+    for (const auto& entry : fs::recursive_directory_iterator(work / "library")) {
+        if (entry.is_regular_file()) {
+            before.push_back(fs::relative(entry.path(), work / "library"));
+        }
+    }
     ASSERT_EQ(before.size(), 8u);
 
     // The run under test archives a and b, restores c, downloads d and f and copies e.
-    entries("Main", "cdef");
     const auto reset = [&] {
         test::removeTree(work);
-        fs::copy(snapshot, work, fs::copy_options::recursive);
+        fs::copy(box / "snapshot", work, fs::copy_options::recursive);
         service.clearCalls();
     };
     reset();
-    const auto started = Clock::now();
-    syncToEnd("Main");
-    const auto length = Clock::now() - started;
-    const std::vector<std::string> expected = state(work);
-    const auto calls = service.calls().size();
-    ASSERT_EQ(calls, 5u);  // listing, then information and download of d and f
-
-    const auto lineCount = [&] {
-        const std::string log = test::readFile(service.logPath());
-        return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
-    };
-    // Kill points: after fixed fractions of an uninterrupted run, and as each yt-dlp call starts.
-    std::vector<std::function<void()>> waits;
-    for (int sixth = 0; sixth < 6; ++sixth) {
-        waits.push_back([=] { std::this_thread::sleep_for(length * sixth / 6); });
+    const std::string output = run("Main", "cdef");
+    const std::string expected = state(catalogPath);
+    ASSERT_EQ(service.calls().size(), 5u);  // the listing, information and download of d and f
+    // Kill points: as the run starts, after each line it prints, as each yt-dlp call starts.
+    std::vector<std::pair<int, std::size_t>> killPoints = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}};
+    for (int line = 0; line < std::ranges::count(output, '\n'); ++line) {
+        killPoints.emplace_back(line, 0);
     }
-    for (std::size_t call = 1; call <= calls; ++call) {
-        waits.push_back([&, call] {
-            const auto deadline = Clock::now() + 10s;
-            while (lineCount() < call && Clock::now() < deadline) {
-                std::this_thread::sleep_for(200us);
-            }
-        });
-    }
-    for (std::size_t round = 0; round < waits.size(); ++round) {
+    for (const auto& killAfter : killPoints) {
+        SCOPED_TRACE(testing::PrintToString(killAfter));
         reset();
-        const pid_t pid = startSync(catalogPath, "Main");
-        waits[round]();
-        ::kill(pid, SIGKILL);
-        waitAll(pid);
-
-        for (const std::string& file : before) {
-            const fs::path name = fs::path(file).filename();
-            const fs::path playlistFolder = work / "library" / *fs::path(file).begin();
-            EXPECT_TRUE(fs::exists(playlistFolder / name) ||
-                        fs::exists(playlistFolder / "_archive" / name))
-                << "round " << round << " lost " << file;
+        run("Main", "cdef", killAfter);
+        for (const fs::path& file : before) {
+            const fs::path folder = work / "library" / *file.begin();
+            EXPECT_TRUE(fs::exists(folder / file.filename()) ||
+                        fs::exists(folder / "_archive" / file.filename()))
+                << "lost " << file;
         }
-        EXPECT_EQ(integrity(catalogPath), "ok") << "round " << round;
-        syncToEnd("Main");
-        EXPECT_EQ(state(work), expected) << "round " << round;
+        EXPECT_EQ(integrity(catalogPath), "ok");
+        run("Main", "cdef");
+        EXPECT_EQ(state(catalogPath), expected);
     }
 }
 
