@@ -233,6 +233,16 @@ Item {
                                               lastCheckedAt: ago === null ? null : settings.now - ago }]
                 compare(find("playlistStatus").text, line)
             }
+            // At the window's minimum width the buttons of the playlist form stay whole.
+            settings.width = 560
+            for (const name of ["saveButton", "stopButton"]) {
+                const button = find(name)
+                for (let up = button; up; up = up.parent)
+                    waitForItemPolished(up)
+                verify(button.width >= button.implicitWidth
+                       && button.mapToItem(settings, button.width, 0).x <= 560, name)
+            }
+            settings.width = 600
             click(find("appTab"))
             verify(find("appGroup").visible && !find("downloadGroup").visible)
             compare(sections("appGroup"), ["Appearance", "General", "About", "Reset"])

@@ -16,7 +16,11 @@ RowLayout {
 
     MetroText {
         objectName: "rowLabel"
+        // A column of 130 px; in a narrow window it gives way first, down to the label itself.
+        Layout.fillWidth: true
         Layout.preferredWidth: 130
+        Layout.maximumWidth: 130
+        Layout.minimumWidth: Math.min(implicitWidth, 130)
         Layout.alignment: Qt.AlignVCenter
         text: row.label
         size: Theme.sizeRow
