@@ -44,6 +44,13 @@ Item {
             } else if (object instanceof Item) {
                 verify(waitForRendering(object, 20000))
             }
+            // What opens on demand loads too: the folder chooser needs a module of its own.
+            const dialog = findChild(object, "folderDialog")
+            if (dialog) {
+                dialog.open()
+                verify(dialog.visible)
+                dialog.close()
+            }
         }
     }
 }

@@ -52,7 +52,11 @@ Item {
                     model ? model.libraryFolder : "~",
                     StandardPaths.writableLocation(StandardPaths.HomeLocation))
         folderDialog.open()
+        // Qt's own chooser needs a QML module that a distribution may package apart; without
+        // it nothing opens, so say so rather than leave the click unanswered.
+        folderDialogFailed = !folderDialog.visible
     }
+    property bool folderDialogFailed: false
 
     function askReset() {
         resetTrashVideos = false
@@ -125,6 +129,7 @@ Item {
 
     FolderDialog {
         id: folderDialog
+        objectName: "folderDialog"
         title: "Choose the library folder"
         onAccepted: {
             if (view.model)
@@ -226,6 +231,17 @@ Item {
                         wrapMode: Text.Wrap
                         elide: Text.ElideNone
                         lineHeight: 1.15
+                    }
+                    MetroText {
+                        objectName: "folderDialogError"
+                        Layout.fillWidth: true
+                        visible: view.folderDialogFailed
+                        text: "The folder chooser could not open: it needs the package "
+                              + "qml6-module-qt-labs-folderlistmodel."
+                        size: Theme.sizeSmall
+                        color: Theme.error
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideNone
                     }
                 }
 
