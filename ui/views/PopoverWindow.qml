@@ -18,12 +18,26 @@ Window {
     title: "kelvo"
     flags: asWindow ? Qt.Window : (Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint)
     width: popover.width
-    height: popover.implicitHeight + (asWindow ? 0 : 2)
-    minimumWidth: width
-    maximumWidth: width
-    minimumHeight: height
-    maximumHeight: height
+    minimumWidth: popover.width
+    maximumWidth: popover.width
     color: Theme.popoverBackground
+
+    // The window is as tall as its content, always: the limits move with the height, in the
+    // order that never lets a window manager hold on to the old ones (a new minimum above the
+    // old maximum would be clamped to it, and the window would stay short).
+    readonly property int contentHeight: popover.implicitHeight + (asWindow ? 0 : 2)
+    function fitContent() {
+        if (contentHeight > maximumHeight) {
+            maximumHeight = contentHeight
+            minimumHeight = contentHeight
+        } else {
+            minimumHeight = contentHeight
+            maximumHeight = contentHeight
+        }
+        height = contentHeight
+    }
+    onContentHeightChanged: fitContent()
+    Component.onCompleted: fitContent()
 
     // The popover lives as long as kelvo: it keeps the theme of every window in step with the
     // stored appearance, at start and on each change.
