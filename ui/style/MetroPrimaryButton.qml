@@ -14,6 +14,9 @@ T.Button {
     implicitHeight: contentItem.implicitHeight + topPadding + bottomPadding
     opacity: enabled ? 1.0 : 0.4
     focusPolicy: Qt.StrongFocus
+    // Return and keypad Enter press the focused button, as Space does.
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 
     contentItem: MetroText {
         text: button.text

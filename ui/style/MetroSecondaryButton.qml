@@ -21,6 +21,9 @@ T.Button {
     opacity: enabled ? 1.0 : 0.4
     hoverEnabled: true
     focusPolicy: Qt.StrongFocus
+    // Return and keypad Enter press the focused button, as Space does.
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 
     contentItem: Row {
         spacing: button.spacing

@@ -16,6 +16,9 @@ T.Button {
     implicitHeight: contentItem.implicitHeight + topPadding + bottomPadding
     hoverEnabled: true
     focusPolicy: Qt.StrongFocus
+    // Return and keypad Enter press the focused button, as Space does.
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
     opacity: enabled ? 1.0 : 0.4
 
     contentItem: MetroText {

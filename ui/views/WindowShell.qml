@@ -17,9 +17,16 @@ Window {
 
     color: Theme.background
 
+    // Ctrl+W closes the window; so does an Escape that nothing inside wanted.
+    Shortcut {
+        sequence: "Ctrl+W"
+        onActivated: shell.close()
+    }
+
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
+        Keys.onEscapePressed: shell.close()
 
         MetroHeader {
             id: header

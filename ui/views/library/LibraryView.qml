@@ -105,6 +105,10 @@ Item {
             Layout.bottomMargin: 12
             spacing: 12
 
+            Shortcut {
+                sequence: StandardKey.Find
+                onActivated: searchField.forceActiveFocus()
+            }
             MetroField {
                 id: searchField
                 objectName: "searchField"
