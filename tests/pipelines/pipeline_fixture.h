@@ -70,13 +70,11 @@ inline std::string state(Catalog& catalog, const PlaylistRecord& playlist) {
     return shorten(text, playlist.folder());
 }
 
-// What `action` threw (an EngineError's description, another exception's what()), or "no error".
+// What `action` threw (for an EngineError: its description), or "no error".
 template <typename Action>
 std::string errorOf(Action action) {
     try {
         action();
-    } catch (const EngineError& error) {
-        return error.description();
     } catch (const std::exception& error) {
         return error.what();
     }

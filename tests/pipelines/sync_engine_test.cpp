@@ -45,14 +45,11 @@ class SyncEngineTest : public test::PipelineFixture {
 };
 
 TEST_F(SyncEngineTest, RunsAgainstTheServiceTheFolderAndTheHand) {
-    struct Step {
-        std::string playlist;          // "<title> <entries>", as playlist() reads them
-        std::function<void()> byHand;  // done before the run
-        std::size_t calls;             // runs of the stand-in
-        // The summary or the error ("[not checked]" when the playlist was not stamped), the
-        // sync's own log lines (not the downloader's) and the playlist's state().
-        std::string expected;
-    };
+    // A step: "<title> <entries>" of a playlist (as playlist() reads them), what is done by
+    // hand before its run, the runs of the stand-in, and what comes out: the summary or the error
+    // ("[not checked]" when the playlist was not stamped), the sync's own log lines (not the
+    // downloader's) and the playlist's state().
+    using Step = std::tuple<std::string, std::function<void()>, std::size_t, std::string>;
     const std::string archived = "\nArchived (removed from playlist): Clip ";
     const std::vector<Step> steps = {
         {"Mix abc", nullptr, 7,
@@ -150,12 +147,12 @@ TEST_F(SyncEngineTest, RunsAgainstTheServiceTheFolderAndTheHand) {
          "error: ERROR: Unsupported URL: https://www.youtube.com/playlist?list=PLGone [not "
          "checked]\n(no folder) +"},
     };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.playlist);
-        const std::string title = step.playlist.substr(0, step.playlist.find(' '));
-        const PlaylistRecord record = playlist(title, step.playlist.substr(title.size() + 1));
-        if (step.byHand) {
-            step.byHand();
+    for (const auto& [listing, byHand, calls, expected] : steps) {
+        SCOPED_TRACE(listing);
+        const std::string title = listing.substr(0, listing.find(' '));
+        const PlaylistRecord record = playlist(title, listing.substr(title.size() + 1));
+        if (byHand) {
+            byHand();
         }
         service.clearCalls();
         lines.clear();
@@ -169,8 +166,8 @@ TEST_F(SyncEngineTest, RunsAgainstTheServiceTheFolderAndTheHand) {
             }
         }
         EXPECT_EQ(test::shorten(text, record.folder()) + "\n" + test::state(catalog, record),
-                  step.expected);
-        EXPECT_EQ(service.calls().size(), step.calls);
+                  expected);
+        EXPECT_EQ(service.calls().size(), calls);
     }
 }
 
