@@ -155,6 +155,13 @@ TEST_F(CliTest, ANewUsersDay) {
     result = cli({"log", "--lines", "500"});
     EXPECT_THAT(result.out, HasSubstr("  ✓ Saved " + file('s')));
     EXPECT_THAT(result.out, HasSubstr("  Stopped syncing Mix"));
+    // Commands that only read leave the log as it was: no start line from a script polling them.
+    const fs::path logFile = home / ".local/share/kelvo/activity.log";
+    const std::string logBefore = readFile(logFile);
+    for (const auto& reading : {"list", "playlists", "log", "folder"}) {
+        EXPECT_EQ(cli({reading}).status, 0) << reading;
+    }
+    EXPECT_EQ(readFile(logFile), logBefore);
 
     // The library folder, and a reset that puts it back and keeps a backup of the data.
     EXPECT_EQ(cli({"folder"}).out, "~/Videos/kelvo\n");
