@@ -79,6 +79,10 @@ TEST(FileMoverTest, MovesAndCopiesNeverReplaceAndCopyAside) {
     EXPECT_EQ(FileMover::copyInto(box / "c/v (2).mp4", box / "b"), box / "b/v (2).mp4");
     EXPECT_EQ(events(), "+.part >v (2).mp4 ");
     EXPECT_EQ(readFile(box / "c/v (2).mp4"), "moved");
+    // A name near the file system's 255-byte limit: what is written aside never lengthens it.
+    const std::string longName = std::string(247, 'x') + ".mp4";
+    writeFile(box / "a" / longName, "long");
+    EXPECT_EQ(FileMover::copyInto(box / "a" / longName, box / "c"), box / "c" / longName);
 
     // A target that is not a folder: the error passes through and the source stays.
     writeFile(box / "not a folder", "");
@@ -102,6 +106,9 @@ TEST(FileMoverTest, MovesAcrossFileSystemsCopyCompletelyFirst) {
     EXPECT_EQ(FileMover::moveInto(box / "v.mp4", other), other / "v (2).mp4");
     EXPECT_EQ(events(), "+.part >v (2).mp4 -v.mp4 ");
     EXPECT_EQ(readFile(other / "v (2).mp4"), "moved far");
+    const std::string longName = std::string(247, 'x') + ".mp4";
+    writeFile(box / longName, "long");
+    EXPECT_EQ(FileMover::moveInto(box / longName, other), other / longName);
     fs::remove_all(other);
 }
 
