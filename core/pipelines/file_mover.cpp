@@ -57,23 +57,31 @@ fs::path freeDestination(const fs::path& folder, const fs::path& fileName) {
     }
 }
 
-fs::path moveInto(const fs::path& source, const fs::path& folder) {
-    // A file already in the folder stays: moving it onto its own name would only renumber it.
-    if (sameFolder(source.parent_path(), folder)) {
-        return source;
-    }
-    const fs::path target = freeDestination(folder, source.filename());
+namespace {
+
+// Renames `source` to `target`. On another file system the copy is complete under its final name
+// before the original goes, so an interruption leaves two copies rather than none.
+void renameOrCopy(const fs::path& source, const fs::path& target) {
     try {
         fs::rename(source, target);
     } catch (const fs::filesystem_error& error) {
         if (error.code() != std::errc::cross_device_link) {
             throw;
         }
-        // Another file system: the copy is complete under its final name before the original
-        // goes, so an interruption leaves two copies rather than none.
         copyThroughPartial(source, target);
         fs::remove(source);
     }
+}
+
+}  // namespace
+
+fs::path moveInto(const fs::path& source, const fs::path& folder) {
+    // A file already in the folder stays: moving it onto its own name would only renumber it.
+    if (sameFolder(source.parent_path(), folder)) {
+        return source;
+    }
+    const fs::path target = freeDestination(folder, source.filename());
+    renameOrCopy(source, target);
     return target;
 }
 
@@ -99,15 +107,7 @@ fs::path moveVideoInto(const fs::path& video, const fs::path& folder) {
         if (!suffix || taken(target)) {
             continue;
         }
-        try {
-            fs::rename(extra, target);
-        } catch (const fs::filesystem_error& error) {
-            if (error.code() != std::errc::cross_device_link) {
-                throw;
-            }
-            copyThroughPartial(extra, target);
-            fs::remove(extra);
-        }
+        renameOrCopy(extra, target);
     }
     return moved;
 }
