@@ -63,6 +63,8 @@ Item {
             const sheet = find("confirmDelete")
             tryCompare(sheet, "opened", true)
             compare(find("sheetTitle", sheet.contentItem).text, title)
+            // The card holds its text (a sheet without a height shows bare text).
+            verify(sheet.background.height >= sheet.contentItem.height + 2 * sheet.padding)
             click(find(button, sheet.contentItem))
             tryCompare(sheet, "opened", false)
         }

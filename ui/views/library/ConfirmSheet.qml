@@ -20,6 +20,9 @@ T.Popup {
     parent: T.Overlay.overlay
     anchors.centerIn: parent
     width: Math.min(440, parent ? parent.width - 48 : 440)
+    // A template pop-up has no size of its own: without this the card is zero pixels tall and
+    // only its text shows over the dimmed window.
+    implicitHeight: implicitContentHeight + topPadding + bottomPadding
     modal: true
     dim: true
     focus: true
