@@ -31,7 +31,7 @@ QtObject {
     readonly property color line: pick("#2C3442", "#E0E4EB", "#224028")
     readonly property color text: pick("#E1E6EE", "#161B24", "#00FF41")
     readonly property color secondary: pick("#AEB8C8", "#465263", "#00C834")
-    readonly property color muted: pick("#6E7B8B", "#647080", "#00A52D")
+    readonly property color muted: pick("#808B9A", "#626D7D", "#00A52D")
     readonly property color accent: pick("#6EA8FE", "#1E5ABE", "#00FF41")
     readonly property color success: pick("#6FCF97", "#106E3E", "#3FD9A0")
     readonly property color warning: pick("#F5BF69", "#825400", "#C9C94A")
