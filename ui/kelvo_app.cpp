@@ -97,6 +97,11 @@ void KelvoApp::start() {
     label_->setBusy(model_->isBusy());
     updateTray();
     updateMenu();
+    // Without a tray host there is no icon to click: the first start shows the popover as a
+    // window at once, and the window says how to bring it back.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        showPopover();
+    }
 }
 
 QQuickWindow* KelvoApp::createWindow(const QString& file) {
@@ -183,6 +188,7 @@ void KelvoApp::showPopover() {
     }
     const bool asWindow = !trayAvailable() || !windowsCanBePlaced();
     popover->setProperty("asWindow", asWindow);
+    popover->setProperty("trayMissing", !trayAvailable());
     if (!asWindow) {
         const QPoint cursor = QCursor::pos();
         QScreen* screen = QGuiApplication::screenAt(cursor);

@@ -12,6 +12,8 @@ Rectangle {
     property QtObject model
     // The clock of the playlists' status lines (seconds since 1970), refreshed every 30 s.
     property real now: Date.now() / 1000
+    // Shown as a window because the desktop has no tray: a line says how to open it again.
+    property bool trayMissing: false
 
     readonly property bool busyElsewhere: !!(model && model.busyElsewhere)
     readonly property bool busy: model ? model.isBusy || busyElsewhere : false
@@ -134,6 +136,15 @@ Rectangle {
                 mono: true
                 size: Theme.sizeSmall
                 color: Theme.accent
+            }
+            MetroText {
+                objectName: "trayNote"
+                Layout.fillWidth: true
+                visible: popover.trayMissing
+                text: "kelvo keeps running when you close this window. Start kelvo again to open it."
+                size: Theme.sizeSmall
+                color: Theme.secondary
+                wrapMode: Text.Wrap
             }
             MetroText {
                 objectName: "lastError"

@@ -10,6 +10,8 @@ Window {
 
     property QtObject model
     property bool asWindow: false
+    // No tray to come back to: the popover says that kelvo keeps running and how to reopen it.
+    property bool trayMissing: false
     readonly property alias popover: popover
 
     signal openWindow(string identifier)
@@ -65,6 +67,7 @@ Window {
         id: popover
         y: window.asWindow ? 0 : 1
         model: window.model
+        trayMissing: window.trayMissing
         onOpenWindow: identifier => {
             if (!window.asWindow)
                 window.hide()
