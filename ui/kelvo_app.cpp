@@ -6,13 +6,15 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QQmlApplicationEngine>
 #include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <array>
 #include <cstdio>
+
+#include <malloc.h>
 
 #include "app/app_model.h"
 #include "ui/menu_bar_label.h"
@@ -48,7 +50,13 @@ const KelvoApp::WindowScene* KelvoApp::scene(const QString& identifier) {
 }
 
 KelvoApp::KelvoApp(std::unique_ptr<AppModel> model, QObject* parent)
-    : QObject(parent), model_(std::move(model)) {}
+    : QObject(parent), model_(std::move(model)) {
+    // One shot once the last window is hidden, never a ticking timer: an idle kelvo wakes for
+    // nothing of its own.
+    releaseTimer_.setSingleShot(true);
+    releaseTimer_.setInterval(std::chrono::seconds(45));
+    connect(&releaseTimer_, &QTimer::timeout, this, &KelvoApp::releaseHidden);
+}
 
 KelvoApp::~KelvoApp() {
     // The windows go before the engine, the engine before the model they show.
@@ -57,7 +65,12 @@ KelvoApp::~KelvoApp() {
         delete window;
     }
     menu_.reset();
+    appearance_.reset();
     engine_.reset();
+}
+
+void KelvoApp::setReleaseDelay(std::chrono::milliseconds delay) {
+    releaseTimer_.setInterval(delay);
 }
 
 bool KelvoApp::trayAvailable() const {
@@ -65,20 +78,6 @@ bool KelvoApp::trayAvailable() const {
 }
 
 void KelvoApp::start() {
-    engine_ = std::make_unique<QQmlApplicationEngine>();
-    prepareQmlEngine(*engine_);
-
-    popover_ = createWindow(QStringLiteral("PopoverWindow.qml"));
-    if (popover_ != nullptr) {
-        connect(popover_, SIGNAL(openWindow(QString)), this, SLOT(openWindow(QString)));
-        connect(popover_, SIGNAL(quitRequested()), this, SLOT(quit()));
-        connect(popover_, &QWindow::visibleChanged, this, [this](bool visible) {
-            if (!visible) {
-                hiddenAt_.start();
-            }
-        });
-    }
-
     const QColor labelColor = QGuiApplication::palette().color(QPalette::WindowText);
     label_ = std::make_unique<MenuBarLabel>(labelColor);
     buildTray();
@@ -105,6 +104,18 @@ void KelvoApp::start() {
 }
 
 QQuickWindow* KelvoApp::createWindow(const QString& file) {
+    if (engine_ == nullptr) {
+        engine_ = std::make_unique<QQmlEngine>();
+        prepareQmlEngine(*engine_);
+        QQmlComponent binding(engine_.get());
+        binding.setData(
+            "import QtQml\nimport Kelvo.Style\n"
+            "Binding { required property QtObject model; target: Theme;"
+            " property: 'appearance'; value: model.appearance }",
+            QUrl());
+        appearance_.reset(binding.createWithInitialProperties(
+            {{QStringLiteral("model"), QVariant::fromValue<QObject*>(model_.get())}}));
+    }
     QQmlComponent component(engine_.get(), QUrl(viewsFolder + file));
     QObject* object = component.createWithInitialProperties(
         {{QStringLiteral("model"), QVariant::fromValue<QObject*>(model_.get())}});
@@ -117,7 +128,58 @@ QQuickWindow* KelvoApp::createWindow(const QString& file) {
         delete object;
         return nullptr;
     }
+    connect(window, &QWindow::visibleChanged, this, [this](bool visible) {
+        if (visible) {
+            releaseTimer_.stop();
+        } else {
+            releaseTimer_.start();
+        }
+    });
     return window;
+}
+
+QQuickWindow* KelvoApp::popover() {
+    if (popover_ == nullptr) {
+        popover_ = createWindow(QStringLiteral("PopoverWindow.qml"));
+        if (popover_ != nullptr) {
+            connect(popover_, SIGNAL(openWindow(QString)), this, SLOT(openWindow(QString)));
+            connect(popover_, SIGNAL(quitRequested()), this, SLOT(quit()));
+            connect(popover_, &QWindow::visibleChanged, this, [this](bool visible) {
+                if (!visible) {
+                    hiddenAt_.start();
+                }
+            });
+        }
+    }
+    return popover_;
+}
+
+void KelvoApp::releaseHidden() {
+    bool anyLeft = false;
+    for (QPointer<QQuickWindow>* slot : {&popover_, &library_, &activity_, &settings_}) {
+        if (slot->isNull()) {
+            continue;
+        }
+        if ((*slot)->isVisible()) {
+            anyLeft = true;
+            continue;
+        }
+        // Deferred, as the objects the window's items let go of are: they all go before the
+        // engine they were made by.
+        QQuickWindow* window = slot->data();
+        slot->clear();
+        window->deleteLater();
+    }
+    if (anyLeft || engine_ == nullptr) {
+        return;
+    }
+    if (QObject* binding = appearance_.release()) {
+        binding->deleteLater();
+    }
+    QQmlEngine* engine = engine_.release();
+    // The freed heap goes back to the system rather than staying with the idle process.
+    connect(engine, &QObject::destroyed, [] { malloc_trim(0); });
+    engine->deleteLater();
 }
 
 void KelvoApp::buildTray() {
@@ -166,10 +228,7 @@ void KelvoApp::updateMenu() {
 }
 
 void KelvoApp::togglePopover() {
-    if (popover_ == nullptr) {
-        return;
-    }
-    if (popover_->isVisible()) {
+    if (popover_ != nullptr && popover_->isVisible()) {
         popover_->hide();
         return;
     }
@@ -182,7 +241,7 @@ void KelvoApp::togglePopover() {
 }
 
 void KelvoApp::showPopover() {
-    QQuickWindow* popover = popover_.data();
+    QQuickWindow* popover = this->popover();
     if (popover == nullptr) {
         return;
     }

@@ -1,18 +1,22 @@
 #pragma once
 
-// kelvoApp: the tray application. Owns the one AppModel, the QML engine, the tray icon with its
-// menu and busy animation, the popover window and the Library, Activity and Settings windows,
-// which it opens by their identifiers "library", "activity" and "settings".
+// kelvoApp: the tray application. Owns the one AppModel, the tray icon with its menu and busy
+// animation, and, while one of them is in use, the QML engine with the popover window and the
+// Library, Activity and Settings windows, which it opens by their identifiers "library",
+// "activity" and "settings". The tray needs no Qt Quick: the popover and each window are made
+// when first shown and released a while after they were last hidden; the model stays.
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <chrono>
 #include <memory>
 
 class QMenu;
 class QAction;
-class QQmlApplicationEngine;
+class QQmlEngine;
 class QQuickWindow;
 class QSystemTrayIcon;
 
@@ -39,9 +43,13 @@ class KelvoApp : public QObject {
     explicit KelvoApp(std::unique_ptr<AppModel> model, QObject* parent = nullptr);
     ~KelvoApp() override;
 
-    // Builds the popover, the tray icon (when a tray exists) and its menu, and follows the
-    // model's busy flag and appearance.
+    // Builds the tray icon (when a tray exists) and its menu, and follows the model's busy flag
+    // and appearance. Loads no QML: that waits for the first show.
     void start();
+
+    // How long the popover and the windows are kept after the last of them was hidden; then the
+    // hidden ones are released, and the QML engine with them when none is left. 45 s by default.
+    void setReleaseDelay(std::chrono::milliseconds delay);
 
     AppModel* model() const { return model_.get(); }
     bool trayAvailable() const;
@@ -70,9 +78,14 @@ class KelvoApp : public QObject {
     void updateTray();
     void updateMenu();
     QQuickWindow* createWindow(const QString& file);
+    QQuickWindow* popover();
+    void releaseHidden();
 
     std::unique_ptr<AppModel> model_;
-    std::unique_ptr<QQmlApplicationEngine> engine_;
+    std::unique_ptr<QQmlEngine> engine_;
+    // Keeps the engine's Theme on the model's appearance, whichever window was made first.
+    std::unique_ptr<QObject> appearance_;
+    QTimer releaseTimer_;
     std::unique_ptr<MenuBarLabel> label_;
     std::unique_ptr<QMenu> menu_;
     QSystemTrayIcon* tray_ = nullptr;

@@ -1,15 +1,18 @@
 // The tray app's C++ support: the tray picture and its animation, where the popover opens, and
-// the tinted icons.
+// the tinted icons; and the tray app making its Qt Quick windows only while they are in use.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
+#include <QQuickWindow>
 #include <QSignalSpy>
 
+#include "tests/app_model/model_world.h"
 #include "tests/support/qt.h"
 #include "tests/support/sandbox.h"
+#include "ui/kelvo_app.h"
 #include "ui/lucide_icon_provider.h"
 #include "ui/menu_bar_label.h"
 #include "ui/popover_placement.h"
@@ -18,7 +21,7 @@ namespace kelvo {
 namespace {
 
 [[maybe_unused]] auto* const qt =
-    ::testing::AddGlobalTestEnvironment(new test::QtEnvironment<QGuiApplication>("offscreen"));
+    ::testing::AddGlobalTestEnvironment(new test::QtEnvironment<QApplication>("offscreen"));
 
 // The red pixels of a picture: how many are opaque, the strongest alpha among them, and how many
 // opaque pixels have another colour.
@@ -130,6 +133,51 @@ TEST(LucideIconProviderTest, IconsAreDrawnInTheRequestedColourAndOnlyPlainNamesA
         const Reds drawn = reds(folder.requestImage(QString(name) + "?#ff0000", &size, {16, 16}));
         EXPECT_EQ(size, QSize(16, 16)) << name;
         EXPECT_EQ(drawn.opaque + drawn.other, 0) << name;
+    }
+}
+
+// The titles of the Qt Quick windows that exist, shown or not, each with "light" when drawn so.
+QStringList quickWindows() {
+    QStringList found;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (auto* quick = qobject_cast<QQuickWindow*>(window)) {
+            found.append(quick->title() + (quick->color().lightness() > 128 ? " light" : ""));
+        }
+    }
+    found.sort();
+    return found;
+}
+
+TEST(KelvoAppTest, QuickWindowsExistFromFirstShowUntilTheReleaseDelayAfterHiding) {
+    test::ModelWorld world;
+    auto model = std::make_unique<AppModel>(world.services(), world.options());
+    model->setAppearance("light");
+    KelvoApp app(std::move(model));
+    QApplication::setQuitOnLastWindowClosed(false);
+    app.setReleaseDelay(std::chrono::milliseconds(20));
+    app.start();
+    // Without a tray (as here) the popover shows at once; nothing else is made, and it goes too
+    // once hidden.
+    EXPECT_EQ(quickWindows(), QStringList({"kelvo light"}));
+    app.togglePopover();
+    EXPECT_TRUE(test::processEventsUntil([] { return quickWindows().isEmpty(); }));
+    // Made again after a release, in either order; the first one made is drawn light already.
+    for (const auto& [first, then, alone] :
+         {std::tuple("settings", "popover", "kelvo Settings light"),
+          {"popover", "settings", "kelvo light"}}) {
+        app.show(first);
+        EXPECT_EQ(quickWindows(), QStringList{alone});
+        app.show(then);
+        ASSERT_EQ(quickWindows(), QStringList({"kelvo Settings light", "kelvo light"}));
+        // The hidden popover goes alone while the window stays open; then the window goes.
+        app.togglePopover();
+        EXPECT_TRUE(test::processEventsUntil([] {
+            return quickWindows() == QStringList{"kelvo Settings light"};
+        })) << quickWindows().join(", ").toStdString();
+        for (QWindow* window : QGuiApplication::topLevelWindows()) {
+            window->close();
+        }
+        EXPECT_TRUE(test::processEventsUntil([] { return quickWindows().isEmpty(); }));
     }
 }
 
