@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QPalette>
 #include <QQuickWindow>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 
 #include "tests/app_model/model_world.h"
 #include "tests/support/qt.h"
@@ -179,6 +181,36 @@ TEST(KelvoAppTest, QuickWindowsExistFromFirstShowUntilTheReleaseDelayAfterHiding
         }
         EXPECT_TRUE(test::processEventsUntil([] { return quickWindows().isEmpty(); }));
     }
+}
+
+// The tray mark is drawn again in the text colour of a new palette (here light text, then dark).
+TEST(KelvoAppTest, TheTrayMarkFollowsThePalette) {
+    const QColor light(236, 236, 236), dark(40, 44, 52);
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::WindowText, light);
+    QApplication::setPalette(palette);
+    test::ModelWorld world;
+    KelvoApp app(std::make_unique<AppModel>(world.services(), world.options()));
+    app.start();
+    const auto* tray = app.findChild<QSystemTrayIcon*>();
+    ASSERT_NE(tray, nullptr);
+    // How many opaque pixels of the tray picture have this colour.
+    const auto pixelsIn = [tray](const QColor& colour) {
+        const QImage image =
+            tray->icon().pixmap(QSize(20, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                count += image.pixel(x, y) == colour.rgb();  // rgb() is opaque
+            }
+        }
+        return count;
+    };
+    EXPECT_GT(pixelsIn(light), 20);
+    palette.setColor(QPalette::WindowText, dark);
+    QApplication::setPalette(palette);
+    EXPECT_EQ(pixelsIn(light), 0);
+    EXPECT_GT(pixelsIn(dark), 20);
 }
 
 }  // namespace
