@@ -299,15 +299,13 @@ Item {
                 if (trash)
                     click(find("trashVideosToggle"))
                 standIn.resetAt = 0
-                const clicked = Date.now()
                 click(find(button, sheet.contentItem))
+                // Not at the click: the confirmed reset waits on its timer. (A QML Timer keeps the
+                // animation clock, which may run ahead of the wall clock: no measuring in ms.)
+                compare([standIn.resetAt, find("resetTimer").running], [0, button === "confirmButton"])
                 tryCompare(sheet, "opened", false)
-                verify(button === "confirmButton" || !find("resetTimer").running)
-                if (button === "confirmButton") {
+                if (button === "confirmButton")
                     tryVerify(() => standIn.resetAt > 0, 5000)
-                    // Qt's timers may fire up to 5 % early; the clock counts whole milliseconds.
-                    verify(standIn.resetAt - clicked >= 370, standIn.resetAt - clicked)
-                }
             }
             compare(standIn.calls.slice(-2), ["reset false", "reset true"])
         }
@@ -361,12 +359,9 @@ Item {
             verify(find("noActivity").visible)
             // "Copy" reads "Copied" for a moment.
             const button = find("copyButton")
-            const clicked = Date.now()
             click(button)
             compare([standIn.calls, button.text], [["copy"], "Copied"])
             tryCompare(button, "text", "Copy", 10000)
-            // Qt's timers may fire up to 5 % early; the clock counts whole milliseconds.
-            verify(Date.now() - clicked >= 1400, Date.now() - clicked)
         }
 
         function test_a_real_log() {
