@@ -41,8 +41,8 @@ Window {
     onContentHeightChanged: fitContent()
     Component.onCompleted: fitContent()
 
-    // The popover lives as long as kelvo: it keeps the theme of every window in step with the
-    // stored appearance, at start and on each change.
+    // The theme of every window follows the stored appearance (the tray app binds it as well,
+    // for the windows it makes before or without the popover).
     Binding {
         target: Theme
         property: "appearance"
