@@ -14,6 +14,7 @@ T.Button {
     implicitHeight: contentItem.implicitHeight + topPadding + bottomPadding
     opacity: enabled ? 1.0 : 0.4
     focusPolicy: Qt.StrongFocus
+    Accessible.name: text
     // Return and keypad Enter press the focused button, as Space does.
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
@@ -46,7 +47,7 @@ T.Button {
             radius: parent.radius + 3
             color: "transparent"
             border.width: 2
-            border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.45)
+            border.color: Theme.accent
             visible: button.visualFocus
         }
     }

@@ -21,6 +21,7 @@ T.Button {
     opacity: enabled ? 1.0 : 0.4
     hoverEnabled: true
     focusPolicy: Qt.StrongFocus
+    Accessible.name: text
     // Return and keypad Enter press the focused button, as Space does.
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
@@ -49,7 +50,7 @@ T.Button {
         color: button.pressed ? Theme.surfaceStrong
                               : (button.hovered && button.enabled ? Theme.surfaceRaised
                                                                   : "transparent")
-        border.width: button.flat && !button.visualFocus ? 0 : 1
+        border.width: button.visualFocus ? 2 : (button.flat ? 0 : 1)
         border.color: button.visualFocus ? Theme.accent : Theme.line
     }
 }

@@ -1,26 +1,48 @@
 import QtQuick
 import QtQuick.Templates as T
+import "choice.js" as Choice
 
 // A segmented choice (source filter, check interval, appearance). `options` is a list of
 // { value, label }; `selection` is the chosen value. Choosing a segment sets `selection` and
 // emits activated(value).
-Rectangle {
+// Like a group of radio buttons it is one Tab stop: the arrow keys, Home and End choose another
+// option. Screen readers see a group of radio buttons, the chosen one checked.
+T.Control {
     id: control
 
     property var selection
     property var options: []
     signal activated(var value)
 
-    implicitWidth: segments.implicitWidth + 4
-    implicitHeight: segments.implicitHeight + 4
-    radius: Theme.radius
-    color: Theme.surfaceRaised
-    border.width: 1
-    border.color: Theme.line
+    readonly property int chosenIndex: options.findIndex(option => option.value === selection)
 
-    Row {
-        id: segments
-        anchors.centerIn: parent
+    function choose(value) {
+        selection = value
+        activated(value)
+    }
+
+    implicitWidth: implicitContentWidth + leftPadding + rightPadding
+    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+    padding: 2
+    focusPolicy: Qt.StrongFocus
+    Accessible.role: Accessible.Grouping
+    Keys.onPressed: event => {
+        const index = Choice.next(chosenIndex, options.length, event.key)
+        if (index < 0)
+            return
+        event.accepted = true
+        if (index !== chosenIndex)
+            choose(options[index].value)
+    }
+
+    background: Rectangle {
+        radius: Theme.radius
+        color: Theme.surfaceRaised
+        border.width: control.visualFocus ? 2 : 1
+        border.color: control.visualFocus ? Theme.accent : Theme.line
+    }
+
+    contentItem: Row {
         spacing: 2
 
         Repeater {
@@ -32,8 +54,11 @@ Rectangle {
                 readonly property bool chosen: control.selection === modelData.value
 
                 text: modelData.label
+                checkable: true
+                autoExclusive: true
+                checked: chosen
                 hoverEnabled: true
-                focusPolicy: Qt.StrongFocus
+                focusPolicy: Qt.NoFocus
                 leftPadding: 10
                 rightPadding: 10
                 topPadding: 4
@@ -41,11 +66,12 @@ Rectangle {
                 implicitWidth: label.implicitWidth + leftPadding + rightPadding
                 implicitHeight: label.implicitHeight + topPadding + bottomPadding
                 opacity: control.enabled ? 1.0 : 0.4
+                Accessible.role: Accessible.RadioButton
+                Accessible.name: text
+                Accessible.checkable: true
+                Accessible.checked: chosen
 
-                onClicked: {
-                    control.selection = modelData.value
-                    control.activated(modelData.value)
-                }
+                onClicked: control.choose(modelData.value)
 
                 contentItem: MetroText {
                     id: label
@@ -59,8 +85,6 @@ Rectangle {
                 background: Rectangle {
                     radius: Theme.radius - 2
                     color: segment.chosen ? Theme.surfaceStrong : "transparent"
-                    border.width: segment.visualFocus ? 1 : 0
-                    border.color: Theme.accent
                 }
             }
         }

@@ -7,6 +7,8 @@ T.Button {
     id: tab
 
     property bool active: false
+    // Whether the keyboard focus mark shows (a tab bar shows it on its current tab).
+    property bool focusShown: visualFocus
 
     leftPadding: 10
     rightPadding: 10
@@ -20,6 +22,7 @@ T.Button {
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
     opacity: enabled ? 1.0 : 0.4
+    Accessible.name: text
 
     contentItem: MetroText {
         text: tab.text
@@ -38,7 +41,15 @@ T.Button {
             anchors.right: parent.right
             anchors.bottom: parent.bottom
             height: 2
-            color: tab.active ? Theme.accent : (tab.visualFocus ? Theme.line : "transparent")
+            color: tab.active ? Theme.accent : "transparent"
+        }
+        Rectangle {
+            anchors.fill: parent
+            visible: tab.focusShown
+            radius: Theme.radius
+            color: "transparent"
+            border.width: 2
+            border.color: Theme.accent
         }
     }
 }

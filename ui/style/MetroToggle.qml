@@ -12,6 +12,7 @@ T.Switch {
     implicitWidth: indicator.width + (text !== "" ? spacing + contentItem.implicitWidth : 0)
     implicitHeight: Math.max(indicator.height, contentItem.implicitHeight)
     opacity: enabled ? 1.0 : 0.4
+    Accessible.name: text
 
     indicator: Rectangle {
         x: 0
@@ -20,8 +21,16 @@ T.Switch {
         height: 18
         radius: height / 2
         color: toggle.checked ? Theme.accent : Theme.surfaceStrong
-        border.width: toggle.visualFocus ? 2 : 0
-        border.color: Theme.text
+
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: -3
+            radius: height / 2
+            color: "transparent"
+            border.width: 2
+            border.color: Theme.accent
+            visible: toggle.visualFocus
+        }
 
         Rectangle {
             width: 14
