@@ -177,6 +177,7 @@ Rectangle {
                     objectName: "linkField"
                     Layout.fillWidth: true
                     mono: true
+                    Accessible.name: "Video link"
                     placeholderText: "youtube.com/watch?v=…"
                     onAccepted: popover.submitLink()
                 }

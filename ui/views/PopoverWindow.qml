@@ -85,9 +85,9 @@ Window {
         border.color: Theme.line
     }
 
+    // Escape and Ctrl+W put the pop-up away and close the popover's window.
     Shortcut {
-        sequence: "Escape"
-        enabled: !window.asWindow
-        onActivated: window.hide()
+        sequences: ["Escape", "Ctrl+W"]
+        onActivated: window.asWindow ? window.close() : window.hide()
     }
 }

@@ -23,30 +23,36 @@ Window {
         onActivated: shell.close()
     }
 
-    ColumnLayout {
+    // The keys nothing inside took end here, also when nothing has the focus.
+    FocusScope {
         anchors.fill: parent
-        spacing: 0
+        focus: true
         Keys.onEscapePressed: shell.close()
 
-        MetroHeader {
-            id: header
-            Layout.fillWidth: true
-            subtitle: shell.subtitle
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: 0
 
-            Pill {
-                objectName: "buildPill"
-                readonly property string label: shell.model ? shell.model.buildPill : ""
-                text: label
-                visible: label !== ""
-                tone: Theme.accent
-                help: "Build: " + label
+            MetroHeader {
+                id: header
+                Layout.fillWidth: true
+                subtitle: shell.subtitle
+
+                Pill {
+                    objectName: "buildPill"
+                    readonly property string label: shell.model ? shell.model.buildPill : ""
+                    text: label
+                    visible: label !== ""
+                    tone: Theme.accent
+                    help: "Build: " + label
+                }
             }
-        }
 
-        Item {
-            id: bodyArea
-            Layout.fillWidth: true
-            Layout.fillHeight: true
+            Item {
+                id: bodyArea
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+            }
         }
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Window
 import QtQuick.Templates as T
 import Kelvo.Style
 import "../library"
@@ -28,6 +29,24 @@ Item {
             return
         copied = true
         copiedTimer.restart()
+    }
+
+    // Scrolls the log for a key: Up and Down by a few lines, Page Up and Page Down by a page,
+    // Home and End to the newest and the oldest line. False for any other key.
+    function scroll(key) {
+        const page = Math.max(40, list.height - 40)
+        const step = { [Qt.Key_Up]: -40, [Qt.Key_Down]: 40, [Qt.Key_PageUp]: -page,
+                       [Qt.Key_PageDown]: page }[key]
+        if (key === Qt.Key_Home)
+            list.positionViewAtBeginning()
+        else if (key === Qt.Key_End)
+            list.positionViewAtEnd()
+        else if (step)
+            list.contentY = Math.max(list.originY, Math.min(list.contentY + step, list.originY
+                                                             + list.contentHeight - list.height))
+        else
+            return false
+        return true
     }
 
     function reveal() {
@@ -124,6 +143,11 @@ Item {
                 spacing: 4
                 model: view.lines
                 boundsBehavior: Flickable.StopAtBounds
+                activeFocusOnTab: true
+                keyNavigationEnabled: false
+                // No line takes the focus from the list: the keys scroll it.
+                currentIndex: -1
+                Keys.onPressed: event => event.accepted = view.scroll(event.key)
                 footer: Item {
                     height: 20
                 }
@@ -151,6 +175,11 @@ Item {
                 }
 
                 T.ScrollBar.vertical: ThinScrollBar {}
+            }
+            FocusFrame {
+                objectName: "linesFocus"
+                anchors.fill: list
+                shown: list.visible && list.Window.activeFocusItem === list
             }
         }
     }

@@ -10,6 +10,8 @@ Rectangle {
     // The model's entry map.
     property var entry
     property bool selected: false
+    // The keyboard focus mark (the list has the focus and this row is selected).
+    property bool focusShown: false
 
     signal clicked()
     signal doubleClicked()
@@ -84,6 +86,12 @@ Rectangle {
         height: 1
         color: Theme.line
         opacity: 0.6
+    }
+
+    FocusFrame {
+        anchors.fill: parent
+        anchors.margins: 3
+        shown: row.focusShown
     }
 
     HoverHandler {

@@ -10,7 +10,8 @@ import "library.js" as Library
 // changes, when the view is shown and whenever a job has finished (the model's `recent`).
 //
 // Keyboard: Up and Down move the selection (also from the search field), Return plays the
-// selected video, Delete asks to remove it.
+// selected video, Delete asks to remove it. The list is a Tab stop; while it has the keyboard
+// focus it and its selected row are outlined (not after a click, until a key is pressed).
 Item {
     id: view
 
@@ -142,7 +143,6 @@ Item {
                 objectName: "sourceFilter"
                 options: Library.sources
                 selection: view.source
-                Accessible.role: Accessible.PageTabList
                 Accessible.name: "Show"
                 onActivated: value => view.source = value
             }
@@ -176,6 +176,15 @@ Item {
                     boundsBehavior: Flickable.StopAtBounds
                     keyNavigationEnabled: false
                     activeFocusOnTab: true
+                    // The selected row has the focus within the list (screen readers read it).
+                    currentIndex: Library.indexOf(view.shown, view.selection)
+                    // The focus came from a click on a row (no focus mark until a key is pressed).
+                    property bool pointerFocus: false
+                    readonly property bool keyboardFocus: activeFocus && !pointerFocus
+                    onActiveFocusChanged: {
+                        if (!activeFocus)
+                            pointerFocus = false
+                    }
                     Accessible.role: Accessible.List
                     Accessible.name: "Videos"
 
@@ -186,8 +195,10 @@ Item {
                         width: ListView.view.width
                         entry: modelData
                         selected: modelData.videoID === view.selection
+                        focusShown: selected && list.keyboardFocus
                         onClicked: {
                             view.selection = modelData.videoID
+                            list.pointerFocus = true
                             list.forceActiveFocus()
                         }
                         onDoubleClicked: {
@@ -196,6 +207,10 @@ Item {
                         }
                     }
 
+                    Keys.onPressed: event => {
+                        pointerFocus = false
+                        event.accepted = false
+                    }
                     Keys.onUpPressed: view.moveSelection(-1)
                     Keys.onDownPressed: view.moveSelection(1)
                     Keys.onReturnPressed: view.play()
@@ -203,6 +218,11 @@ Item {
                     Keys.onDeletePressed: view.askRemove()
 
                     T.ScrollBar.vertical: ThinScrollBar {}
+                }
+                FocusFrame {
+                    objectName: "listFocus"
+                    anchors.fill: list
+                    shown: list.keyboardFocus && list.visible
                 }
 
                 // ---- Empty state ----

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Window
 import QtQuick.Templates as T
 import QtQuick.Dialogs
 import QtCore
@@ -96,6 +97,27 @@ Item {
     // Each group starts at its top.
     onGroupChanged: flick.contentY = 0
 
+    // Scrolls the page to the item with the keyboard focus when it is out of sight.
+    function revealFocus(item) {
+        let up = item
+        while (up && up !== flick.contentItem)
+            up = up.parent
+        if (!up)
+            return
+        const top = item.mapToItem(flick.contentItem, 0, 0).y - 12
+        const bottom = top + item.height + 24
+        if (top < flick.contentY)
+            flick.contentY = Math.max(0, top)
+        else if (bottom > flick.contentY + flick.height)
+            flick.contentY = Math.max(0, Math.min(bottom, flick.contentHeight) - flick.height)
+    }
+    Connections {
+        target: view.Window.window
+        function onActiveFocusItemChanged() {
+            view.revealFocus(view.Window.activeFocusItem)
+        }
+    }
+
     Connections {
         target: view.model
         ignoreUnknownSignals: true
@@ -142,28 +164,15 @@ Item {
         spacing: 0
 
         // ---- The two groups ----
-        Row {
-            Layout.fillWidth: true
+        MetroTabBar {
+            objectName: "groupTabs"
             Layout.leftMargin: Theme.padding + 4
             Layout.topMargin: 6
-            spacing: 4
-
-            MetroTab {
-                objectName: "downloadTab"
-                text: "Download settings"
-                active: view.group === 0
-                Accessible.role: Accessible.PageTab
-                Accessible.name: text
-                onClicked: view.group = 0
-            }
-            MetroTab {
-                objectName: "appTab"
-                text: "App settings"
-                active: view.group === 1
-                Accessible.role: Accessible.PageTab
-                Accessible.name: text
-                onClicked: view.group = 1
-            }
+            tabs: [{ name: "downloadTab", label: "Download settings" },
+                   { name: "appTab", label: "App settings" }]
+            currentIndex: view.group
+            Accessible.name: "Settings"
+            onActivated: index => view.group = index
         }
         Rectangle {
             Layout.fillWidth: true
