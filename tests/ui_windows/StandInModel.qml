@@ -22,6 +22,7 @@ QtObject {
     property bool loginWorks: true
     property string loginItemNote: ""
     property string buildDisplay: "kelvo DEV"
+    property string buildPill: "DEV"
     property real resetAt: 0
 
     signal playlistSaved(bool ok, string message)
@@ -39,6 +40,7 @@ QtObject {
     function retry(videoID) { record("retry " + videoID) }
     function remove(videoID) { record("remove " + videoID) }
     function activityLines() { return lines }
+    function checkSummaries() {}
     function copyActivity() { return record("copy") }
     function savePlaylist(link, interval) { savingPlaylist = record("save " + link + " " + interval) }
     function setLaunchAtLogin(on) { launchAtLogin = record("login " + on) && loginWorks ? on : launchAtLogin }

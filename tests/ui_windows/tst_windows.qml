@@ -2,6 +2,7 @@ import QtQuick
 import QtTest
 import Kelvo.Style
 import Kelvo.Views
+import "../ui" as UiTests
 
 // The Library, Settings and Activity windows' views side by side: texts, colours and enabling
 // rules against a stand-in model (the Library with the model's own entry maps), and one pass
@@ -387,6 +388,125 @@ Item {
             model.resetToFactory(false)
             windows.forEach(window => tryCompare(window, "visible", false))
             windows.forEach(window => window.destroy())
+        }
+    }
+
+    // kelvo's four windows for the keyboard and screen readers, shown and active in turn.
+    WindowTestCase {
+        name: "KeyboardAndScreenReaders"
+
+        Component { id: fakeModel; UiTests.FakeModel {} }
+
+        function open(name) {
+            const popover = name === "PopoverWindow"
+            const window = createTemporaryObject(Qt.createComponent("qrc:/Kelvo/Views/" + name + ".qml"), null,
+                popover ? { model: createTemporaryObject(fakeModel, null), asWindow: true } : { model: standIn })
+            window.visible = true
+            window.requestActivate()
+            tryVerify(() => window.active, 5000, name)
+            return window
+        }
+
+        // The Tab stops of a window in their order.
+        function tabStops(window) {
+            const stops = []
+            for (let item = window.contentItem.nextItemInFocusChain(true); item && !stops.includes(item);
+                 item = item.nextItemInFocusChain(true))
+                stops.push(item)
+            return stops
+        }
+
+        // The items under `item` that the Tab key or a screen reader can focus and that have no name.
+        function unnamed(item) {
+            const roles = [Accessible.Button, Accessible.CheckBox, Accessible.RadioButton, Accessible.PageTab,
+                           Accessible.EditableText, Accessible.List]
+            const own = (item.activeFocusOnTab || roles.includes(item.Accessible.role)) && item.Accessible.name === ""
+            return Array.from(item.children).reduce((found, child) => found.concat(unnamed(child)),
+                                                    own ? [item.objectName || String(item)] : [])
+        }
+
+        function test_names_and_focus_marks_data() {
+            return [{ tag: "PopoverWindow", sheets: [] }, { tag: "LibraryWindow", sheets: ["confirmDelete"] },
+                    { tag: "ActivityWindow", sheets: [] },
+                    { tag: "SettingsWindow", sheets: ["resetSheet", "licenseSheet"] }]
+        }
+
+        function test_names_and_focus_marks(data) {
+            standIn.list = [fixture.entry({ id: "vvvvvvvvvvv", title: "Clip", status: "done" })]
+            standIn.lines = ["2024-01-31 10:00:00  ✓ Saved Clip [vvvvvvvvvvv].mp4"]
+            const window = open(data.tag)
+            // Each Tab stop looks different while it has the keyboard focus.
+            const stops = tabStops(window)
+            verify(stops.length >= 3, stops.length)
+            stops.forEach((stop, i) => {
+                stops[(i + stops.length - 1) % stops.length].forceActiveFocus()
+                keyClick(Qt.Key_Tab)
+                compare(window.activeFocusItem, stop)
+                const focused = grabImage(window.contentItem)
+                stop.focus = false
+                verify(window.activeFocusItem !== stop && !grabImage(window.contentItem).equals(focused),
+                       "no focus mark on " + (stop.objectName || stop))
+            })
+            // Every control has a name, also on the sheets and the hidden settings group.
+            compare([window.contentItem].concat(data.sheets.map(name => findChild(window, name).contentItem))
+                    .reduce((found, root) => found.concat(unnamed(root)), []), [])
+        }
+
+        function test_choices_are_one_tab_stop_and_follow_the_arrows() {
+            const keys = [Qt.Key_End, Qt.Key_Left, Qt.Key_Home, Qt.Key_Right, Qt.Key_Up, Qt.Key_Down, Qt.Key_End]
+            // The window, the choice, its options' role and state, the option each key chooses, and
+            // what the window's view made of the last.
+            for (const [name, choice, role, state, chosen, reached] of [
+                     ["LibraryWindow", "sourceFilter", Accessible.RadioButton, "checked", [2, 1, 0, 1, 0, 1, 2],
+                      window => findChild(window, "emptyTitle").text === "No single downloads"],
+                     ["SettingsWindow", "groupTabs", Accessible.PageTab, "selected", [1, 0, 0, 1, 0, 1, 1],
+                      window => !findChild(window, "downloadGroup").visible],
+                     ["SettingsWindow", "intervalChoice", Accessible.RadioButton, "checked", [3, 2, 0, 1, 0, 1, 3],
+                      window => {
+                          findChild(window, "linkField").text = "PLx"
+                          findChild(window, "saveButton").clicked()
+                          return standIn.calls.includes("save PLx 120")
+                      }],
+                     ["SettingsWindow", "appearanceChoice", Accessible.RadioButton, "checked", [3, 2, 0, 1, 0, 1, 3],
+                      () => standIn.appearance === "matrix"]]) {
+                standIn.list = [fixture.entry({ id: "ppppppppppp", title: "Listed", status: "done", playlist: "Mix" })]
+                const window = open(name)
+                if (choice === "appearanceChoice")
+                    findChild(window, "groupTabs").activated(1)
+                const control = findChild(window, choice)
+                const inside = item => item && (item === control || inside(item.parent))
+                compare(tabStops(window).filter(inside).length, 1, choice)
+                const options = Array.from(control.contentItem.children).filter(item => item.Accessible.role === role)
+                control.forceActiveFocus()
+                chosen.forEach((index, i) => {
+                    keyClick(keys[i])
+                    compare(options.map(option => option.Accessible[state]), options.map((_, j) => j === index),
+                            choice + " key " + i)
+                })
+                verify(reached(window), choice)
+            }
+        }
+
+        function test_the_log_scrolls_and_windows_close_from_the_keyboard() {
+            standIn.lines = Array.from({ length: 300 }, (_, i) => "2024-01-31 10:00:00  line " + i)
+            const window = open("ActivityWindow")
+            const log = findChild(window, "lines")
+            log.forceActiveFocus()
+            for (const [key, direction, top, end] of [[Qt.Key_End, 1, false, true], [Qt.Key_Up, -1, false, false],
+                                                      [Qt.Key_Home, -1, true, false], [Qt.Key_Down, 1, false, false],
+                                                      [Qt.Key_PageDown, 1, false, false], [Qt.Key_PageUp, -1, false, false],
+                                                      [Qt.Key_Up, -1, true, false]]) {
+                const before = log.contentY
+                keyClick(key)
+                compare([Math.sign(log.contentY - before), log.atYBeginning, log.atYEnd], [direction, top, end], key)
+            }
+            for (const name of ["PopoverWindow", "LibraryWindow", "ActivityWindow", "SettingsWindow"]) {
+                for (const [key, modifiers] of [[Qt.Key_Escape, Qt.NoModifier], [Qt.Key_W, Qt.ControlModifier]]) {
+                    const shown = open(name)
+                    keyClick(key, modifiers)
+                    tryCompare(shown, "visible", false, 5000, name + " " + key)
+                }
+            }
         }
     }
 }
