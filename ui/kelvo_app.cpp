@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QQmlComponent>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
@@ -115,6 +116,10 @@ QQuickWindow* KelvoApp::createWindow(const QString& file) {
             QUrl());
         appearance_.reset(binding.createWithInitialProperties(
             {{QStringLiteral("model"), QVariant::fromValue<QObject*>(model_.get())}}));
+    }
+    if (folderChooser_ != nullptr) {
+        engine_->rootContext()->setContextProperty(QStringLiteral("folderPortal"),
+                                                   folderChooser_.data());
     }
     QQmlComponent component(engine_.get(), QUrl(viewsFolder + file));
     QObject* object = component.createWithInitialProperties(

@@ -53,6 +53,9 @@ class KelvoApp : public QObject {
 
     AppModel* model() const { return model_.get(); }
     bool trayAvailable() const;
+    // The desktop's folder chooser (a PortalFolderChooser), which the windows reach as
+    // `folderPortal`; without one they open their own dialog. Set before the first show.
+    void setFolderChooser(QObject* chooser) { folderChooser_ = chooser; }
 
   public slots:
     // Shows the popover at the pointer, or hides it when it is on show.
@@ -94,6 +97,7 @@ class KelvoApp : public QObject {
     QPointer<QQuickWindow> library_;
     QPointer<QQuickWindow> activity_;
     QPointer<QQuickWindow> settings_;
+    QPointer<QObject> folderChooser_;
     // When the popover last went away (a tray click right after must not reopen it).
     QElapsedTimer hiddenAt_;
 };

@@ -10,6 +10,7 @@
 #include "app/app_model.h"
 #include "app/linux/font_registration.h"
 #include "app/linux/linux_desktop_services.h"
+#include "app/linux/portal_folder_chooser.h"
 #include "app/single_instance.h"
 #include "app/stop_signals.h"
 #include "ui/kelvo_app.h"
@@ -58,8 +59,10 @@ int main(int argc, char** argv) {
                 (*kelvoApp)->showMessage(title, body);
             }
         });
+    kelvo::PortalFolderChooser folderChooser;
     kelvo::KelvoApp app(std::make_unique<kelvo::AppModel>(std::move(services)));
     *kelvoApp = &app;
+    app.setFolderChooser(&folderChooser);
     app.start();
 
     QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app,

@@ -9,6 +9,7 @@
 
 #include "app/app_model.h"
 #include "app/headless_services.h"
+#include "app/linux/portal_folder_chooser.h"
 #include "app/linux/portal_hot_key.h"
 #include "tests/support/process.h"
 #include "tests/support/qt.h"
@@ -73,6 +74,36 @@ class StandInPortal : public QObject {
         return QDBusObjectPath(request);
     }
 
+    QDBusConnection bus_;
+};
+
+// The FileChooser side: it answers OpenFile at once with `answer` and one folder.
+class StandInChooser : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.FileChooser")
+    Q_PROPERTY(uint version MEMBER version SCRIPTABLE true)
+
+  public:
+    explicit StandInChooser(QDBusConnection bus) : bus_(std::move(bus)) {}
+    uint version = 3, answer = 0;
+    QVariantMap options;
+
+  public slots:
+    Q_SCRIPTABLE QDBusObjectPath OpenFile(const QString&, const QString&, const QVariantMap& asked,
+                                          const QDBusMessage& call) {
+        options = asked;
+        const QString request =
+            QStringLiteral("%1/request/%2/%3")
+                .arg(PortalHotKey::path, call.service().mid(1).replace('.', '_'),
+                     asked.value("handle_token").toString());
+        QDBusMessage signal =
+            QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
+        signal << answer << QVariantMap{{"uris", QStringList{"file:///srv/My%20films"}}};
+        bus_.send(signal);
+        return QDBusObjectPath(request);
+    }
+
+  private:
     QDBusConnection bus_;
 };
 
@@ -205,6 +236,59 @@ TEST(PortalHotKeyTest, APortalThatAppearsLateIsBoundThenAndTheModelStopsComplain
     ASSERT_TRUE(processEventsUntil([&] { return model.clipboardShortcutActive(); }));
     EXPECT_EQ(model.shortcutProblem(), QString());
     EXPECT_EQ(problemChanges, 3);  // unsupported, waiting, none
+}
+
+// The desktop's folder chooser: asked only where a portal chooses folders (version 3 on); its
+// answer is a path, nothing (cancelled) or a failure, which sends kelvo to its own dialog as
+// having no such portal does.
+TEST(PortalFolderChooserTest, AsksForAFolderWhereThePortalChoosesFolders) {
+    const struct {
+        bool served;
+        uint version, answer;
+        bool asked;
+        QStringList outcome;
+    } cases[] = {
+        {false, 3, 0, false, {"failed"}},
+        {true, 2, 0, false, {"failed"}},
+        {true, 3, 0, true, {"chosen /srv/My films"}},
+        {true, 3, 1, true, {}},
+        {true, 3, 2, true, {"failed"}},
+    };
+    for (const auto& c : cases) {
+        PrivateBus bus;
+        QDBusConnection portalBus = bus.connect();
+        StandInChooser portal(portalBus);
+        portal.version = c.version;
+        portal.answer = c.answer;
+        if (c.served) {
+            portalBus.registerObject(PortalHotKey::path, &portal,
+                                     QDBusConnection::ExportScriptableContents);
+            EXPECT_TRUE(portalBus.registerService(PortalHotKey::service));
+        }
+        PortalFolderChooser chooser(bus.connect());
+        QStringList outcome;
+        QObject::connect(&chooser, &PortalFolderChooser::chosen,
+                         [&](const QString& folder) { outcome << "chosen " + folder; });
+        QObject::connect(&chooser, &PortalFolderChooser::failed, [&] { outcome << "failed"; });
+        const auto choose = [&] {
+            return chooser.choose("Folder", "file:///home/me/Videos", nullptr);
+        };
+        ASSERT_TRUE(choose());
+        QStringList expected = c.outcome;
+        if (c.asked) {
+            // A second choice, answered: one sender's messages arrive in order, so the answer
+            // to the first is in by then.
+            ASSERT_TRUE(processEventsUntil([&] { return !portal.options.isEmpty(); }));
+            EXPECT_EQ(portal.options.value("directory"), true);
+            EXPECT_EQ(portal.options.value("current_folder"), QByteArray("/home/me/Videos", 16));
+            portal.answer = 0;
+            ASSERT_TRUE(choose());
+            expected << "chosen /srv/My films";
+        }
+        processEventsUntil([&] { return outcome.size() >= expected.size(); });
+        EXPECT_EQ(outcome, expected) << c.version << " " << c.answer;
+        EXPECT_EQ(portal.options.isEmpty(), !c.asked);
+    }
 }
 
 }  // namespace

@@ -52,6 +52,15 @@ Item {
         folderDialog.currentFolder = SettingsText.folderUrl(
                     model ? model.libraryFolder : "~",
                     StandardPaths.writableLocation(StandardPaths.HomeLocation))
+        // The desktop's own chooser, where its portal offers one; else Qt's.
+        folderDialogFailed = false
+        if (portalAnswers.target && portalAnswers.target.choose(folderDialog.title,
+                                                                folderDialog.currentFolder,
+                                                                Window.window))
+            return
+        openFolderDialog()
+    }
+    function openFolderDialog() {
         folderDialog.open()
         // Qt's own chooser needs a QML module that a distribution may package apart; without
         // it nothing opens, so say so rather than leave the click unanswered.
@@ -146,6 +155,19 @@ Item {
         onTriggered: {
             if (view.model)
                 view.model.resetToFactory(trashVideos)
+        }
+    }
+
+    // The tray app hands its portal chooser to every window as `folderPortal`.
+    Connections {
+        id: portalAnswers
+        target: typeof folderPortal !== "undefined" ? folderPortal : null
+        function onChosen(folder) {
+            if (view.model)
+                view.model.setLibraryFolder(folder)
+        }
+        function onFailed() {
+            view.openFolderDialog()
         }
     }
 
