@@ -98,6 +98,6 @@ T.Popup {
         }
     }
 
-    // The safe choice has the focus.
-    onOpened: cancelButton.forceActiveFocus()
+    // The safe choice has the focus, marked as keyboard focus is (Return or Space answers).
+    onOpened: cancelButton.forceActiveFocus(Qt.TabFocusReason)
 }
