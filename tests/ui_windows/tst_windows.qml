@@ -492,18 +492,26 @@ Item {
             }
         }
 
-        function test_the_log_scrolls_and_windows_close_from_the_keyboard() {
+        function test_texts_scroll_and_windows_close_from_the_keyboard() {
             standIn.lines = Array.from({ length: 300 }, (_, i) => "2024-01-31 10:00:00  line " + i)
-            const window = open("ActivityWindow")
-            const log = findChild(window, "lines")
-            log.forceActiveFocus()
-            for (const [key, direction, top, end] of [[Qt.Key_End, 1, false, true], [Qt.Key_Up, -1, false, false],
-                                                      [Qt.Key_Home, -1, true, false], [Qt.Key_Down, 1, false, false],
-                                                      [Qt.Key_PageDown, 1, false, false], [Qt.Key_PageUp, -1, false, false],
-                                                      [Qt.Key_Up, -1, true, false]]) {
-                const before = log.contentY
-                keyClick(key)
-                compare([Math.sign(log.contentY - before), log.atYBeginning, log.atYEnd], [direction, top, end], key)
+            // The Activity log and the licence texts.
+            for (const [name, sheet, scroller] of [["ActivityWindow", "", "lines"],
+                                                   ["SettingsWindow", "licenseSheet", "licenseTexts"]]) {
+                const window = open(name)
+                if (sheet)
+                    findChild(window, sheet).open()
+                const log = findChild(window, scroller)
+                tryVerify(() => log.height > 0 && log.contentHeight > 3 * log.height, 5000, name)
+                log.forceActiveFocus()
+                for (const [key, direction, top, end] of [
+                         [Qt.Key_End, 1, false, true], [Qt.Key_Up, -1, false, false], [Qt.Key_Home, -1, true, false],
+                         [Qt.Key_Down, 1, false, false], [Qt.Key_PageDown, 1, false, false],
+                         [Qt.Key_PageUp, -1, false, false], [Qt.Key_Up, -1, true, false]]) {
+                    const before = log.contentY
+                    keyClick(key)
+                    compare([Math.sign(log.contentY - before), log.atYBeginning, log.atYEnd], [direction, top, end],
+                            scroller + " " + key)
+                }
             }
             for (const name of ["PopoverWindow", "LibraryWindow", "ActivityWindow", "SettingsWindow"]) {
                 for (const [key, modifiers] of [[Qt.Key_Escape, Qt.NoModifier], [Qt.Key_W, Qt.ControlModifier]]) {

@@ -5,6 +5,7 @@ import QtQuick.Templates as T
 import Kelvo.Style
 import "../library"
 import "activity.js" as Activity
+import "../scrolling.js" as Scrolling
 
 // The activity log, newest line first, with "Copy" (oldest first, as the file is) and "Show in
 // Folder". The file is the source of truth: it is read again when the view is shown and
@@ -29,24 +30,6 @@ Item {
             return
         copied = true
         copiedTimer.restart()
-    }
-
-    // Scrolls the log for a key: Up and Down by a few lines, Page Up and Page Down by a page,
-    // Home and End to the newest and the oldest line. False for any other key.
-    function scroll(key) {
-        const page = Math.max(40, list.height - 40)
-        const step = { [Qt.Key_Up]: -40, [Qt.Key_Down]: 40, [Qt.Key_PageUp]: -page,
-                       [Qt.Key_PageDown]: page }[key]
-        if (key === Qt.Key_Home)
-            list.positionViewAtBeginning()
-        else if (key === Qt.Key_End)
-            list.positionViewAtEnd()
-        else if (step)
-            list.contentY = Math.max(list.originY, Math.min(list.contentY + step, list.originY
-                                                             + list.contentHeight - list.height))
-        else
-            return false
-        return true
     }
 
     function reveal() {
@@ -147,7 +130,7 @@ Item {
                 keyNavigationEnabled: false
                 // No line takes the focus from the list: the keys scroll it.
                 currentIndex: -1
-                Keys.onPressed: event => event.accepted = view.scroll(event.key)
+                Keys.onPressed: event => event.accepted = Scrolling.byKey(list, event.key)
                 footer: Item {
                     height: 20
                 }

@@ -4,6 +4,7 @@ import QtQuick.Templates as T
 import Kelvo.Style
 import "../library"
 import "licenses.js" as Licenses
+import "../scrolling.js" as Scrolling
 
 // The licence texts of the components kelvo is built on, in a scrolling sheet over the window.
 T.Popup {
@@ -44,6 +45,7 @@ T.Popup {
 
         Flickable {
             id: flick
+            objectName: "licenseTexts"
 
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -51,8 +53,19 @@ T.Popup {
             contentHeight: texts.implicitHeight
             clip: true
             boundsBehavior: Flickable.StopAtBounds
+            // A Tab stop (never taken by a click): while it has the focus the keys scroll it.
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Document
+            Accessible.name: "License texts"
+            Keys.onPressed: event => event.accepted = Scrolling.byKey(flick, event.key)
 
             T.ScrollBar.vertical: ThinScrollBar {}
+
+            FocusFrame {
+                parent: flick
+                anchors.fill: parent
+                shown: flick.activeFocus
+            }
 
             ColumnLayout {
                 id: texts
