@@ -403,7 +403,7 @@ Item {
                 popover ? { model: createTemporaryObject(fakeModel, null), asWindow: true } : { model: standIn })
             window.visible = true
             window.requestActivate()
-            tryVerify(() => window.active, 5000, name)
+            tryVerify(() => window.active, 20000, name)
             return window
         }
 
@@ -416,24 +416,25 @@ Item {
             return stops
         }
 
-        // The items under `item` that the Tab key or a screen reader can focus and that have no name.
+        // The items under `item` that the Tab key or a screen reader can focus and that have no name,
+        // and the checkable ones whose state a screen reader would not hear.
         function unnamed(item) {
             const roles = [Accessible.Button, Accessible.CheckBox, Accessible.RadioButton, Accessible.PageTab,
                            Accessible.EditableText, Accessible.List]
             const own = (item.activeFocusOnTab || roles.includes(item.Accessible.role)) && item.Accessible.name === ""
+                        || item.checkable === true && item.Accessible.checked !== item.checked
             return Array.from(item.children).reduce((found, child) => found.concat(unnamed(child)),
                                                     own ? [item.objectName || String(item)] : [])
         }
 
         function test_names_and_focus_marks_data() {
-            return [{ tag: "PopoverWindow", sheets: [] }, { tag: "LibraryWindow", sheets: ["confirmDelete"] },
-                    { tag: "ActivityWindow", sheets: [] },
-                    { tag: "SettingsWindow", sheets: ["resetSheet", "licenseSheet"] }]
+            return [["PopoverWindow"], ["LibraryWindow", "confirmDelete"], ["ActivityWindow"],
+                    ["SettingsWindow", "resetSheet", "licenseSheet"]].map(([tag, ...sheets]) => ({ tag, sheets }))
         }
 
         function test_names_and_focus_marks(data) {
-            standIn.list = [fixture.entry({ id: "vvvvvvvvvvv", title: "Clip", status: "done" })]
-            standIn.lines = ["2024-01-31 10:00:00  ✓ Saved Clip [vvvvvvvvvvv].mp4"]
+            Object.assign(standIn, { launchAtLogin: true, lines: ["2024-01-31 10:00:00  ✓ Saved Clip"],
+                                     list: [fixture.entry({ id: "vvvvvvvvvvv", title: "Clip", status: "done" })] })
             const window = open(data.tag)
             if (data.tag === "LibraryWindow")
                 keyClick(Qt.Key_Down)  // from the search field: the entry and its actions show

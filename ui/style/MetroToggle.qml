@@ -12,7 +12,11 @@ T.Switch {
     implicitWidth: indicator.width + (text !== "" ? spacing + contentItem.implicitWidth : 0)
     implicitHeight: Math.max(indicator.height, contentItem.implicitHeight)
     opacity: enabled ? 1.0 : 0.4
+    // Screen readers hear a check box and its state.
     Accessible.name: text
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: checked
 
     indicator: Rectangle {
         x: 0
