@@ -10,6 +10,7 @@
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <algorithm>
 
 #include "tests/app_model/model_world.h"
 #include "tests/support/qt.h"
@@ -198,13 +199,8 @@ TEST(KelvoAppTest, TheTrayMarkFollowsThePalette) {
     const auto pixelsIn = [tray](const QColor& colour) {
         const QImage image =
             tray->icon().pixmap(QSize(20, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
-        int count = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                count += image.pixel(x, y) == colour.rgb();  // rgb() is opaque
-            }
-        }
-        return count;
+        const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
+        return std::count(pixels, pixels + image.width() * image.height(), colour.rgb());
     };
     EXPECT_GT(pixelsIn(light), 20);
     palette.setColor(QPalette::WindowText, dark);
