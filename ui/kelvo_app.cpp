@@ -106,6 +106,9 @@ void KelvoApp::start() {
 
 QQuickWindow* KelvoApp::createWindow(const QString& file) {
     if (engine_ == nullptr) {
+        if (beforeFirstWindow_) {
+            std::exchange(beforeFirstWindow_, nullptr)();
+        }
         engine_ = std::make_unique<QQmlEngine>();
         prepareQmlEngine(*engine_);
         QQmlComponent binding(engine_.get());

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -50,6 +51,10 @@ class KelvoApp : public QObject {
     // How long the popover and the windows are kept after the last of them was hidden; then the
     // hidden ones are released, and the QML engine with them when none is left. 45 s by default.
     void setReleaseDelay(std::chrono::milliseconds delay);
+    // Runs once, just before the first window is made: what only the windows need (the fonts).
+    void setBeforeFirstWindow(std::function<void()> prepare) {
+        beforeFirstWindow_ = std::move(prepare);
+    }
 
     AppModel* model() const { return model_.get(); }
     bool trayAvailable() const;
@@ -89,6 +94,7 @@ class KelvoApp : public QObject {
     // Keeps the engine's Theme on the model's appearance, whichever window was made first.
     std::unique_ptr<QObject> appearance_;
     QTimer releaseTimer_;
+    std::function<void()> beforeFirstWindow_;
     std::unique_ptr<MenuBarLabel> label_;
     std::unique_ptr<QMenu> menu_;
     QSystemTrayIcon* tray_ = nullptr;

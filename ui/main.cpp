@@ -58,8 +58,6 @@ int main(int argc, char** argv) {
             return 1;
     }
 
-    kelvo::registerFonts();
-
     // Notifications fall back to the tray icon's own message when no notification server
     // answers; the tray icon exists only once the app is built, hence the indirection.
     auto kelvoApp = std::make_shared<QPointer<kelvo::KelvoApp>>();
@@ -72,6 +70,8 @@ int main(int argc, char** argv) {
     kelvo::PortalFolderChooser folderChooser;
     kelvo::KelvoApp app(std::make_unique<kelvo::AppModel>(std::move(services)));
     *kelvoApp = &app;
+    // Only the windows use kelvo's own fonts: an idle tray icon does without them.
+    app.setBeforeFirstWindow([] { kelvo::registerFonts(); });
     app.setFolderChooser(&folderChooser);
     app.start();
 
