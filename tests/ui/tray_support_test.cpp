@@ -156,11 +156,9 @@ TEST(KelvoAppTest, QuickWindowsExistFromFirstShowUntilTheReleaseDelayAfterHiding
     auto model = std::make_unique<AppModel>(world.services(), world.options());
     model->setAppearance("light");
     KelvoApp app(std::move(model));
-    QApplication::setQuitOnLastWindowClosed(false);
     app.setReleaseDelay(std::chrono::milliseconds(20));
     app.start();
-    // Without a tray (as here) the popover shows at once; nothing else is made, and it goes too
-    // once hidden.
+    // Without a tray (as here) only the popover shows at once; hidden, it goes too.
     EXPECT_EQ(quickWindows(), QStringList({"kelvo light"}));
     app.togglePopover();
     EXPECT_TRUE(test::processEventsUntil([] { return quickWindows().isEmpty(); }));
