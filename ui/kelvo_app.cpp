@@ -78,7 +78,7 @@ bool KelvoApp::trayAvailable() const {
     return tray_ != nullptr && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void KelvoApp::start() {
+void KelvoApp::start(const QString& first) {
     const QColor labelColor = QGuiApplication::palette().color(QPalette::WindowText);
     label_ = std::make_unique<MenuBarLabel>(labelColor);
     buildTray();
@@ -99,7 +99,9 @@ void KelvoApp::start() {
     updateMenu();
     // Without a tray host there is no icon to click: the first start shows the popover as a
     // window at once, and the window says how to bring it back.
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!first.isEmpty()) {
+        show(first);
+    } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         showPopover();
     }
 }

@@ -45,8 +45,9 @@ class KelvoApp : public QObject {
     ~KelvoApp() override;
 
     // Builds the tray icon (when a tray exists) and its menu, and follows the model's busy flag
-    // and appearance. Loads no QML: that waits for the first show.
-    void start();
+    // and appearance. Loads no QML: that waits for the first show. Shows `first` (see show())
+    // when given; otherwise, with no tray host to click, the popover as a window.
+    void start(const QString& first = {});
 
     // How long the popover and the windows are kept after the last of them was hidden; then the
     // hidden ones are released, and the QML engine with them when none is left. 45 s by default.

@@ -73,13 +73,10 @@ int main(int argc, char** argv) {
     // Only the windows use kelvo's own fonts: an idle tray icon does without them.
     app.setBeforeFirstWindow([] { kelvo::registerFonts(); });
     app.setFolderChooser(&folderChooser);
-    app.start();
+    app.start(show);
 
     QObject::connect(&instance, &kelvo::SingleInstance::activationRequested, &app,
                      &kelvo::KelvoApp::show);
-    if (!show.isEmpty()) {
-        app.show(show);
-    }
     kelvo::StopSignals stopSignals;
     QObject::connect(&stopSignals, &kelvo::StopSignals::stopRequested, &application,
                      &QCoreApplication::quit);
