@@ -10,6 +10,7 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <array>
@@ -79,6 +80,14 @@ bool KelvoApp::trayAvailable() const {
 }
 
 void KelvoApp::start(const QString& first) {
+    // Qt Quick draws kelvo's few flat windows with its software renderer: they look the same,
+    // and kelvo then loads no OpenGL driver (where that is Mesa's, about 50 MB resident for as
+    // long as kelvo runs) and draws a scrolled Library with a quarter of the CPU (bench/README.md).
+    // QSG_RHI_BACKEND or QT_QUICK_BACKEND still choose another.
+    if (qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND") &&
+        qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
     const QColor labelColor = QGuiApplication::palette().color(QPalette::WindowText);
     label_ = std::make_unique<MenuBarLabel>(labelColor);
     buildTray();

@@ -3,9 +3,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QQuickWindow>
-#include <QSGRendererInterface>
-#include <QSystemTrayIcon>
 #include <cstdio>
 #include <memory>
 
@@ -25,14 +22,6 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("kelvo"));
     // kelvo lives in the tray: closing its windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Qt Quick draws kelvo's few flat windows with its software renderer: they look the same,
-    // and kelvo then loads no OpenGL driver (where that is Mesa's, about 50 MB resident for as
-    // long as kelvo runs) and draws a scrolled Library with a quarter of the CPU (bench/README.md).
-    // QSG_RHI_BACKEND or QT_QUICK_BACKEND still choose another.
-    if (qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND") &&
-        qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) {
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    }
 
     // `kelvo --show library|activity|settings|popover` opens that window of the running kelvo
     // (or of this one, when none runs).
