@@ -29,7 +29,7 @@ Item {
             for (const appearance of ["dark", "light", "matrix", "system", "sepia"]) {
                 Theme.appearance = appearance
                 palettes[appearance] = [Theme.background, Theme.surface, Theme.text, Theme.accent,
-                                        Theme.warning, Theme.error].map(String)
+                                        Theme.textOnAccent, Theme.warning, Theme.error].map(String)
                 compare(String(Theme.tone("error")), String(Theme.error))
             }
             // Every role differs between the three palettes; unknown counts as dark.

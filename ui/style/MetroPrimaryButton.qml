@@ -24,7 +24,7 @@ T.Button {
         mono: true
         weight: Font.Medium
         size: Theme.sizeRow
-        color: Theme.onAccent
+        color: Theme.textOnAccent
         font.capitalization: Font.AllUppercase
         font.letterSpacing: Theme.letterSpacing
         horizontalAlignment: Text.AlignHCenter

@@ -42,7 +42,7 @@ T.Switch {
             radius: 7
             y: 2
             x: toggle.checked ? parent.width - width - 2 : 2
-            color: toggle.checked ? Theme.onAccent : Theme.text
+            color: toggle.checked ? Theme.textOnAccent : Theme.text
             Behavior on x {
                 NumberAnimation {
                     duration: 120

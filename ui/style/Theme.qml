@@ -37,7 +37,7 @@ QtObject {
     readonly property color warning: pick("#F5BF69", "#825400", "#C9C94A")
     readonly property color error: pick("#F86A5C", "#B02A20", "#F06458")
     // The text on an accent fill.
-    readonly property color onAccent: pick("#0E1117", "#FFFFFF", "#0D0208")
+    readonly property color textOnAccent: pick("#0E1117", "#FFFFFF", "#0D0208")
     // The popover: the surface at 0.85 over the window background.
     readonly property color popoverBackground: Qt.tint(background, Qt.rgba(surface.r, surface.g,
                                                                            surface.b, 0.85))
