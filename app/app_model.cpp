@@ -340,6 +340,17 @@ ToolLocator AppModel::makeLocator() const {
     return ToolLocator::forCurrentProcess();
 }
 
+AppModel::JobTools AppModel::jobTools() {
+    return JobTools{
+        catalog_.get(),
+        makeLocator(),
+        makeSummarizer(),
+        progress_,
+        std::chrono::milliseconds(options_.killGraceMs),
+        settings_.downloadOptions(),
+        [this](const std::string& line) { post([this, message = qs(line)] { log(message); }); }};
+}
+
 std::unique_ptr<Summarizer> AppModel::makeSummarizer() const {
     if (options_.makeSummarizer) {
         return options_.makeSummarizer();

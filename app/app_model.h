@@ -338,8 +338,11 @@ class AppModel : public QObject {
 
   private:
     struct Job;
+    struct JobTools;
     // The video's best existing file (as the Library opens it), or nothing; never throws.
     std::optional<std::string> bestFile(const std::string& videoID) const;
+    // Opens or reveals (`action`) the video's best file; a beep and false when there is none.
+    bool useFile(const std::string& videoID, bool (FileActions::*action)(const QString&));
     bool beginJob();
     void startWorker(std::function<void(std::stop_token)> work);
     void finishJob(JobKind kind, bool ok, const QStringList& results);
@@ -347,6 +350,8 @@ class AppModel : public QObject {
     void post(std::function<void()> fn);
     ToolLocator makeLocator() const;
     std::unique_ptr<Summarizer> makeSummarizer() const;
+    // What a job's worker needs, taken on the main thread as the job starts.
+    JobTools jobTools();
     void setBusy(bool busy);
     void setBusyElsewhere(bool busy);
     // A job the user asked for did not start because another one runs: lastError says so.

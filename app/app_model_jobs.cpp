@@ -177,121 +177,90 @@ AppModel::JobStart AppModel::runSync(const std::vector<PlaylistRecord>& playlist
     setLastError(std::nullopt);
     notifiedStartThisRun_ = false;
 
-    Catalog* catalog = catalog_.get();
-    ToolLocator locator = makeLocator();
-    std::shared_ptr<Summarizer> summarizer = makeSummarizer();
-    std::shared_ptr<JobProgress> progress = progress_;
-    const auto killGrace = std::chrono::milliseconds(options_.killGraceMs);
-    const DownloadOptions downloadOptions = settings_.downloadOptions();
-
-    startWorker([this, playlists, catalog, locator, summarizer, progress, killGrace,
-                 downloadOptions](std::stop_token stop) {
+    startWorker([this, playlists, tools = jobTools()](std::stop_token stop) {
         auto job = std::make_shared<Job>();
         job->kind = JobKind::sync;
-        const LogCallback logLine = [this](const std::string& line) {
-            post([this, message = qs(line)] { log(message); });
-        };
-        try {
-            std::optional<YTDLPEngine> engine;
-            try {
-                engine.emplace(locator, 3, stop);
-                engine->setKillGrace(killGrace);
-                engine->setOptions(downloadOptions);
-            } catch (const std::exception& error) {
-                const QString description = errorText(error);
-                post([this, description] {
-                    setLastError(description);
-                    log(QStringLiteral("✗ ") + description);
-                });
-                job->ok = false;
-                job->results.append(QStringLiteral("✗ ") + description);
-                engine.reset();
-            }
-            if (engine) {
-                ObservedEngine observed(*engine, progress);
-                Downloader downloader(*catalog, observed, summarizer.get(), logLine);
-                downloader.setOptions(downloadOptions);
-                YTDLPPlaylistSource source(*engine);
-                SyncEngine syncEngine(*catalog, source, downloader, logLine);
-                syncEngine.setStopToken(stop);
-                syncEngine.setPauseBetweenDownloads(
-                    std::chrono::seconds(downloadOptions.pauseBetweenDownloadsSeconds));
-                syncEngine.setProgress([this](std::size_t n, std::size_t total,
-                                              const std::string&) {
-                    post([this, n, total] {
-                        setProgress(static_cast<int>(n), static_cast<int>(total), downloadedBytes_);
-                    });
-                });
-                int ready = 0;
-                int archived = 0;
-                int problems = 0;
-                // YouTube refused this computer: nothing more is fetched in this run.
-                bool refused = false;
-                bool adviseUpdate = false;
-                for (const PlaylistRecord& playlist : playlists) {
-                    if (stop.stop_requested() || refused) {
-                        break;
-                    }
-                    const QString title = qs(playlist.title);
-                    post([this, title] { log(QStringLiteral("Checking ") + title + "…"); });
-                    try {
-                        const SyncReport report = syncEngine.sync(playlist);
-                        ready += static_cast<int>(report.added.size() + report.copied.size() +
-                                                  report.restored.size());
-                        archived += static_cast<int>(report.archived.size());
-                        problems +=
-                            static_cast<int>(report.skippedSignIn.size() + report.failed.size());
-                        const QString line = QStringLiteral("✓ ") + qs(report.summary());
-                        post([this, line] { log(line); });
-                        job->results.append(line);
-                        refused = report.refused;
-                        for (const std::string& failure : report.failed) {
-                            adviseUpdate = adviseUpdate || advisesUpdate(failure);
-                        }
-                    } catch (const std::exception& error) {
-                        if (isRefusal(error)) {
-                            refused = true;
-                            continue;
-                        }
-                        adviseUpdate = adviseUpdate || advisesUpdate(error.what());
-                        const QString text = title + QStringLiteral(": ") + errorText(error);
-                        post([this, text] {
-                            setLastError(text);
-                            log(QStringLiteral("✗ ") + text);
-                        });
-                        job->ok = false;
-                        job->results.append(QStringLiteral("✗ ") + text);
-                    }
-                    post([this] { setProgress(0, 0, 0); });
-                }
-                if (refused) {
-                    post([this] { reportRefusal(); });
-                    job->ok = false;
-                    job->results.append(QStringLiteral("✗ ") +
-                                        QString::fromUtf8(EngineError::refusedMessage.data(),
-                                                          EngineError::refusedMessage.size()));
-                } else {
-                    if (const std::optional<QString> body =
-                            syncNotificationBody(ready, archived, problems)) {
-                        post([this, text = *body] { notify(text); });
-                    }
-                    if (!stop.stop_requested()) {
-                        post([this] { backoff_.clear(); });
-                    }
-                }
-                if (adviseUpdate) {
-                    post([this] { log(updateAdviceLine); });
-                }
-            }
-        } catch (const std::exception& error) {
-            // Building the pipeline failed; the run reports it like a failed engine.
-            const QString description = errorText(error);
-            post([this, description] {
-                setLastError(description);
-                log(QStringLiteral("✗ ") + description);
+        // A failure of the run or of one playlist: the error line, the log and the job's result.
+        const auto fail = [this, job](const QString& text) {
+            post([this, text] {
+                setLastError(text);
+                log(QStringLiteral("✗ ") + text);
             });
             job->ok = false;
-            job->results.append(QStringLiteral("✗ ") + description);
+            job->results.append(QStringLiteral("✗ ") + text);
+        };
+        try {
+            YTDLPEngine engine = tools.engine(stop);
+            ObservedEngine observed(engine, tools.progress);
+            Downloader downloader(*tools.catalog, observed, tools.summarizer.get(), tools.logLine);
+            downloader.setOptions(tools.options);
+            YTDLPPlaylistSource source(engine);
+            SyncEngine syncEngine(*tools.catalog, source, downloader, tools.logLine);
+            syncEngine.setStopToken(stop);
+            syncEngine.setPauseBetweenDownloads(
+                std::chrono::seconds(tools.options.pauseBetweenDownloadsSeconds));
+            syncEngine.setProgress([this](std::size_t n, std::size_t total, const std::string&) {
+                post([this, n, total] {
+                    setProgress(static_cast<int>(n), static_cast<int>(total), downloadedBytes_);
+                });
+            });
+            int ready = 0;
+            int archived = 0;
+            int problems = 0;
+            // YouTube refused this computer: nothing more is fetched in this run.
+            bool refused = false;
+            bool adviseUpdate = false;
+            for (const PlaylistRecord& playlist : playlists) {
+                if (stop.stop_requested() || refused) {
+                    break;
+                }
+                const QString title = qs(playlist.title);
+                post([this, title] { log(QStringLiteral("Checking ") + title + "…"); });
+                try {
+                    const SyncReport report = syncEngine.sync(playlist);
+                    ready += static_cast<int>(report.added.size() + report.copied.size() +
+                                              report.restored.size());
+                    archived += static_cast<int>(report.archived.size());
+                    problems +=
+                        static_cast<int>(report.skippedSignIn.size() + report.failed.size());
+                    const QString line = QStringLiteral("✓ ") + qs(report.summary());
+                    post([this, line] { log(line); });
+                    job->results.append(line);
+                    refused = report.refused;
+                    for (const std::string& failure : report.failed) {
+                        adviseUpdate = adviseUpdate || advisesUpdate(failure);
+                    }
+                } catch (const std::exception& error) {
+                    if (isRefusal(error)) {
+                        refused = true;
+                        continue;
+                    }
+                    adviseUpdate = adviseUpdate || advisesUpdate(error.what());
+                    fail(title + QStringLiteral(": ") + errorText(error));
+                }
+                post([this] { setProgress(0, 0, 0); });
+            }
+            if (refused) {
+                post([this] { reportRefusal(); });
+                job->ok = false;
+                job->results.append(QStringLiteral("✗ ") +
+                                    QString::fromUtf8(EngineError::refusedMessage.data(),
+                                                      EngineError::refusedMessage.size()));
+            } else {
+                if (const std::optional<QString> body =
+                        syncNotificationBody(ready, archived, problems)) {
+                    post([this, text = *body] { notify(text); });
+                }
+                if (!stop.stop_requested()) {
+                    post([this] { backoff_.clear(); });
+                }
+            }
+            if (adviseUpdate) {
+                post([this] { log(updateAdviceLine); });
+            }
+        } catch (const std::exception& error) {
+            // No yt-dlp, deno or ffmpeg, or the pipeline could not be built.
+            fail(errorText(error));
         }
         post([this, job] { finishJob(job->kind, job->ok, job->results); });
     });
@@ -319,29 +288,16 @@ AppModel::JobStart AppModel::download(const QString& link, bool fromClipboard) {
     setLastError(std::nullopt);
     notifiedStartThisRun_ = fromClipboard;
 
-    Catalog* catalog = catalog_.get();
-    ToolLocator locator = makeLocator();
-    std::shared_ptr<Summarizer> summarizer = makeSummarizer();
-    std::shared_ptr<JobProgress> progress = progress_;
     const fs::path folder = ss(singlesRoot());
     const std::string target = ss(trimmed);
-    const auto killGrace = std::chrono::milliseconds(options_.killGraceMs);
-    const DownloadOptions downloadOptions = settings_.downloadOptions();
-
-    startWorker([this, catalog, locator, summarizer, progress, folder, target, killGrace,
-                 downloadOptions](std::stop_token stop) {
+    startWorker([this, folder, target, tools = jobTools()](std::stop_token stop) {
         auto job = std::make_shared<Job>();
         job->kind = JobKind::download;
-        const LogCallback logLine = [this](const std::string& line) {
-            post([this, message = qs(line)] { log(message); });
-        };
         try {
-            YTDLPEngine engine(locator, 3, stop);
-            engine.setKillGrace(killGrace);
-            engine.setOptions(downloadOptions);
-            ObservedEngine observed(engine, progress);
-            Downloader downloader(*catalog, observed, summarizer.get(), logLine);
-            downloader.setOptions(downloadOptions);
+            YTDLPEngine engine = tools.engine(stop);
+            ObservedEngine observed(engine, tools.progress);
+            Downloader downloader(*tools.catalog, observed, tools.summarizer.get(), tools.logLine);
+            downloader.setOptions(tools.options);
             const GetResult result = downloader.get(target, folder);
             post([this] { backoff_.clear(); });
             const QString name = qs(result.file.filename().string());

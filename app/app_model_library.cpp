@@ -89,13 +89,17 @@ std::optional<std::string> AppModel::bestFile(const std::string& videoID) const 
     }
 }
 
-bool AppModel::open(const CatalogEntry& entry) {
-    const std::optional<std::string> path = bestFile(entry.videoID);
-    if (!path || !services_.files || !services_.files->open(qs(*path))) {
+bool AppModel::useFile(const std::string& videoID, bool (FileActions::*action)(const QString&)) {
+    const std::optional<std::string> path = bestFile(videoID);
+    if (!path || !services_.files || !(services_.files.get()->*action)(qs(*path))) {
         emit beep();
         return false;
     }
     return true;
+}
+
+bool AppModel::open(const CatalogEntry& entry) {
+    return useFile(entry.videoID, &FileActions::open);
 }
 
 bool AppModel::open(const QString& videoID) {
@@ -105,12 +109,7 @@ bool AppModel::open(const QString& videoID) {
 }
 
 bool AppModel::reveal(const CatalogEntry& entry) {
-    const std::optional<std::string> path = bestFile(entry.videoID);
-    if (!path || !services_.files || !services_.files->reveal(qs(*path))) {
-        emit beep();
-        return false;
-    }
-    return true;
+    return useFile(entry.videoID, &FileActions::reveal);
 }
 
 bool AppModel::reveal(const QString& videoID) {

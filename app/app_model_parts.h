@@ -50,6 +50,25 @@ struct AppModel::Job {
     QStringList results;
 };
 
+struct AppModel::JobTools {
+    Catalog* catalog = nullptr;
+    ToolLocator locator;
+    std::shared_ptr<Summarizer> summarizer;
+    std::shared_ptr<JobProgress> progress;
+    std::chrono::milliseconds killGrace{};
+    DownloadOptions options;
+    // A line for the activity log, written on the main thread.
+    LogCallback logLine;
+
+    // yt-dlp for one job, stopped by `stop`; throws EngineError::toolMissing.
+    YTDLPEngine engine(std::stop_token stop) const {
+        YTDLPEngine engine(locator, 3, std::move(stop));
+        engine.setKillGrace(killGrace);
+        engine.setOptions(options);
+        return engine;
+    }
+};
+
 namespace model_detail {
 
 inline QString qs(const std::string& text) {
@@ -106,26 +125,6 @@ class ObservedEngine : public DownloadEngine {
     std::shared_ptr<JobProgress> progress_;
 };
 
-inline QString statusPill(const CatalogEntry& entry) {
-    switch (entry.status) {
-        case VideoStatus::queued:
-        case VideoStatus::downloading:
-            return QStringLiteral("Downloading");
-        case VideoStatus::needsSignIn:
-            return QStringLiteral("Needs sign-in");
-        case VideoStatus::failed:
-            return QStringLiteral("Failed");
-        case VideoStatus::done:
-            if (entry.isMissing) {
-                return QStringLiteral("File missing");
-            }
-            return entry.isArchived ? QStringLiteral("Archived") : QString();
-        case VideoStatus::deleted:
-            return QString();
-    }
-    return QString();
-}
-
 inline QString statusWord(const CatalogEntry& entry) {
     switch (entry.status) {
         case VideoStatus::queued:
@@ -145,6 +144,16 @@ inline QString statusWord(const CatalogEntry& entry) {
             return QStringLiteral("Deleted");
     }
     return QString();
+}
+
+// The Library row's pill: the status word, but none for a plain download or a deleted entry,
+// and "Downloading" while still queued.
+inline QString statusPill(const CatalogEntry& entry) {
+    const bool plain = entry.status == VideoStatus::done && !entry.isMissing && !entry.isArchived;
+    if (plain || entry.status == VideoStatus::deleted) {
+        return QString();
+    }
+    return entry.status == VideoStatus::queued ? QStringLiteral("Downloading") : statusWord(entry);
 }
 
 inline QString displayDate(const std::optional<std::string>& uploadDate) {
